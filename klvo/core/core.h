@@ -1,0 +1,2 @@
+// The switcher's portable core: include this for everything in klvo/core.
+#pragma once

@@ -1,0 +1,99 @@
+// The switcher's Win32 layer: the settings record, the process-wide state
+// and the operations that its modules call on one another.
+#pragma once
+#include <windows.h>
+#include <winnls32.h>
+#include "klvodlg.h"
+
+constexpr LONG NO_POSITION = 32000;   // no window position stored for that axis
+constexpr int StatusBarHeight = 22;
+constexpr int TextSize = 512;         // titles and messages
+
+struct SettingsRecord {
+    DWORD ChangeVKey;
+    DWORD ChangeKeyModifier;
+    DWORD OnOffVKey;
+    DWORD OnOffKeyModifier;
+    DWORD UseSameImeForAllApps;
+    DWORD PlaySound;
+    DWORD StatusBar;
+    LONG XPos;
+    LONG YPos;
+    char SoundFile[MAX_PATH];
+};
+extern SettingsRecord Settings;
+
+// --- start-up and main window (main.cpp) ---
+extern HINSTANCE g_instance;
+extern HWND g_mainWindow;
+extern HWND g_statusWindow;           // valid only while the status bar is shown
+extern char g_emptyString[1];
+LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+void CenterOverMain(HWND dialog);
+// Full path of KLVO.HLP beside the program or in its System folder; nullptr when absent.
+const char *FindHelpFile();
+// The whole run of the program: start-up checks, settings, main window,
+// message loop, shutdown. Returns the exit code.
+int KelvoMain(HINSTANCE instance);
+// The main, status bar and pop-up window classes; 0 when one fails.
+int RegisterKelvoClasses(HINSTANCE instance);
+
+// --- foreground tracking (tracking.cpp) ---
+extern HWND LastTopWindow;
+extern char ShownAppTitle[TextSize];
+extern IMEPROA CurrentIme;
+extern BOOL ImeKnown;
+extern int ImposingFlag;
+extern int BusyFlag;
+HWND TopLevelOf(HWND window);
+HWND FindImeTarget(HWND window);
+void OnTimerTick();
+
+// --- IME catalogue and switching (imecycle.cpp) ---
+int AddExcludedIme(const char *name);
+const char *NextExcludedIme(int restart);
+void ReleaseImeState();
+int FindNextIme(const IMEPROA *reference, IMEPROA *result);
+int SwitchToNextIme(HWND window, IMEPROA *destination);
+int SetWindowIme(HWND window, IMEPROA *record);
+int IsExcludedIme(const char *name);
+
+// --- hot keys (hotkeys.cpp) ---
+extern IMEPROA FlashIme;
+extern HGLOBAL ImeMessageBlock;
+void OnHotKey(HWND mainWindow, WPARAM id);
+int GetImeOpen(HWND window);
+void SetImeOpen(HWND window, int open);
+
+// --- pop-up (flash.cpp) ---
+extern int FlashPainted;
+extern int FlashClosePending;
+extern HWND g_flashWindow;
+void CreateFlashWindow();
+LRESULT CALLBACK FlashWndProc(HWND, UINT, WPARAM, LPARAM);
+
+// --- settings store (settings.cpp) ---
+void LoadSettings();
+void SaveSettings();
+void LoadSoundFile();
+void SaveSoundFile();
+
+// --- display and status bar (display.cpp) ---
+void PaintMain(HWND mainWindow, HDC dc);
+void InvalidateDisplay();
+// id < 0: empty text. With a string argument the loaded text is its format.
+void SetStatusText(int id, const char *argument = nullptr);
+void ShowKeyHint();
+LRESULT CALLBACK StatusWndProc(HWND, UINT, WPARAM, LPARAM);
+void DrawEtchedLine(HDC dc, POINT from, POINT to);
+void Draw3DFrame(HDC dc, const RECT *rect, int raised);
+void DrawEmbossedText(HDC dc, const char *text, const RECT *rect);
+const char *FitText(HDC dc, const char *text, int width);
+// The keyboard driver as the key tables of the core ask it.
+struct KeyboardQuery;
+const KeyboardQuery *SystemKeyboard();
+
+// --- dialogs (keydlg.cpp, imedlg.cpp, aboutdlg.cpp) ---
+INT_PTR CALLBACK KeyDlgProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK IMEDlgProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK VersionDlgProc(HWND, UINT, WPARAM, LPARAM);

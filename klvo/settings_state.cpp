@@ -1,0 +1,4 @@
+// The switcher's settings record.
+#include "klvo.h"
+
+SettingsRecord Settings;

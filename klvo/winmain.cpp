@@ -1,0 +1,7 @@
+// Temporary entry until the main window lands.
+#include "klvo.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    return 0;
+}

@@ -1,0 +1,147 @@
+// The installer's Win32 layer: the one run-state record and the operations
+// that the command families share. The script text, the line cursor and the
+// tokenizer position live in the portable core (setup/core).
+#pragma once
+#include <windows.h>
+
+#include "setup_core.h"
+
+constexpr int PathSize = 260;      // every path buffer
+constexpr int MessageSize = 1024;  // formatted messages
+
+struct SetupState {
+    HINSTANCE instance;
+    HWND mainWindow;
+    HWND progressDialog;           // modeless dialog 135 while a meter block is open
+    int installMode;               // 1 install, 0 uninstall
+    int silent;
+    int cleanupInstall;
+    int cleanupUninstall;
+    char cleanupFile[PathSize];    // empty when the option had no operand
+    char cleanupDir[PathSize];
+    int hasCleanupFile;
+    int hasCleanupDir;
+    int startOnPaint;
+    char programFilesDir[PathSize];
+    char destDir[PathSize];
+    char appName[PathSize];
+    char caption[PathSize];
+    HBITMAP logoBitmap;
+    HBITMAP tileBitmap;
+    int installedFound;
+    int addToStartMenu;
+    int abortRequested;
+    int percent;
+    int lastPercent;
+    int stepOk;
+    int inInstallSection;
+    int inUninstallSection;
+    unsigned long long meterTotal; // exact also beyond 4 GiB
+    unsigned long long meterDone;
+    DWORD ddeInstance;
+    HSZ progmanService;
+    HSZ progmanTopic;
+    HCONV progmanConversation;
+};
+
+extern SetupState g_setup;
+
+// A command handler: takes its own arguments with NextArg, writes its
+// progress lines when progressDialog is not null, reports its own failure
+// (unless silent) and returns 0 to stop the script, non-zero to go on.
+typedef int (*CommandHandler)(HWND progressDialog);
+
+// --- shared by every command family (interpreter.cpp) ---
+// Next argument of the running line, or nullptr when the line has no more.
+const char *NextArg();
+// Expands the macros of an argument into out (PathSize bytes, or the given
+// capacity). When the result cannot fit, reports the line and returns 0;
+// the handler then returns 0 and the run stops. A null argument expands to "".
+int ExpandArg(char *out, const char *arg, int capacity = PathSize);
+// Sets the three text lines of the progress dialog (null means empty).
+void SetProgressLines(HWND progressDialog, const char *action, const char *object, const char *description);
+// Beep with the icon type, then a message box titled with the caption.
+// Shows nothing in a silent run. Returns the box's answer (0 when silent).
+int ReportMessage(HWND owner, UINT beep, UINT style, const char *text);
+// The owner of a command's message box: the progress dialog when it is open.
+HWND MessageOwner(HWND progressDialog);
+
+// --- interpreter (interpreter.cpp) ---
+void ScriptStep();
+// The embedded script and the platform services its engine uses.
+extern sc::Script g_script;
+extern const sc::ScriptHost g_scriptHost;
+// Loads the "script" resource of the module; returns its line count.
+int LoadScript(HINSTANCE instance);
+// Reports a script line that does not fit its buffers (line numbers count
+// from 1 as an author reads them); shows nothing in a silent run.
+void ReportLongLine(int lineIndex, int argument);
+
+// --- main window (main.cpp) ---
+// Exported by name, as the installer's window procedure always was.
+extern "C" __declspec(dllexport) LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+// The whole run of the program after the entry point; returns the exit code.
+int SetupMain(HINSTANCE instance, char *commandLine);
+// Builds the caption: the name, " セットアップ" and, when uninstalling,
+// " (アンインストール)"; an over-long name is cut at a character boundary.
+void BuildCaption(char *caption, const char *appName, int installMode);
+// programFilesDir from the registry, or the Windows drive's Program Files.
+void FindProgramFilesDir(char *out);
+
+void CenterOverMainWindow(HWND dialog, HWND owner);
+
+// --- dialogs (dialogs.cpp) ---
+INT_PTR CALLBACK WelcomeDlgProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK SelectDlgProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK FolderDlgProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK UninstallConfirmDlgProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK InstallConfirmDlgProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK StartMenuDlgProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK FinishDlgProc(HWND, UINT, WPARAM, LPARAM);
+INT_PTR CALLBACK ProgressDlgProc(HWND, UINT, WPARAM, LPARAM);
+void DrawMeter(HWND meter);
+// True for a folder the install can use: drive letter, colon, backslash, or
+// a \\server\share name.
+int IsFullFolderPath(const char *folder);
+
+// --- set-up commands (setupcmds.cpp) ---
+int CmdDefaultDirFromReg(HWND);
+int CmdDefaultDirChk(HWND);
+int CmdWelcome(HWND);
+int CmdChkClassExec(HWND);
+int CmdChkOsType(HWND);
+
+// --- file commands (filecmds.cpp) ---
+int CmdStartMeter(HWND);
+int CmdEndMeter(HWND);
+int CmdCopy(HWND);
+int CmdMove(HWND);
+int CmdDel(HWND);
+int CmdMkdir(HWND);
+int CmdRmdir(HWND);
+// Opens the file read-only; its last-write time and its size. 0 when it
+// cannot be opened (a file that cannot be read counts as missing).
+int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size);
+void CreateFolderPath(const char *folder);
+
+// --- registry commands (regcmds.cpp) ---
+int CmdRegCreateKey(HWND);
+int CmdRegDeleteKey(HWND);
+int CmdRegSetValue(HWND);
+// Root key of a script root number 0..3; nullptr for any other number.
+HKEY RootKeyOf(int number);
+
+// --- Program Manager commands (progman.cpp) ---
+int CmdDdeStart(HWND);
+int CmdCreateGroup(HWND);
+int CmdDeleteGroup(HWND);
+int CmdAddIcon(HWND);
+int CmdDeleteIcon(HWND);
+int ProgmanConnect();
+int ProgmanExecute(const char *text);
+void ProgmanDisconnect();
+
+// --- self-removal (cleanup.cpp) ---
+int CmdCleanupInstall(HWND);
+int CmdCleanupUninstall(HWND);
+void CleanupTick(HWND mainWindow, UINT_PTR timerId);

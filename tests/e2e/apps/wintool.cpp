@@ -1,0 +1,151 @@
+// Test tool: inspects and drives the windows of a Wine session from inside,
+// where the scenarios need more than keystrokes. Prints one JSON object per
+// line, texts in UTF-8.
+//
+//   wintool list                          visible top-level windows
+//   wintool children HWND                 the controls of a window
+//   wintool foreground                    the foreground window
+//   wintool activate HWND                 bring a window to the front
+//   wintool command HWND ID               a button click (WM_COMMAND)
+//   wintool settext HWND ID TEXT          set a control's text
+//   wintool select HWND ID INDEX          select an entry of a list or combo box
+//   wintool close HWND                    WM_CLOSE
+//   wintool menu HWND ID                  a menu command (WM_COMMAND, source 0)
+//   wintool menuselect HWND ITEM FLAGS    WM_MENUSELECT as when hovering an entry
+//   wintool message HWND MSG WPARAM LPARAM  post any message
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static void PutJsonString(const char *ansi)
+{
+    WCHAR wide[2048];
+    char utf8[6144];
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 2048);
+    if (n <= 0) wide[0] = 0;
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
+    putchar('"');
+    for (const unsigned char *p = (const unsigned char *)utf8; *p; ++p) {
+        if (*p == '"' || *p == '\\') printf("\\%c", *p);
+        else if (*p < 0x20) printf("\\u%04x", *p);
+        else putchar(*p);
+    }
+    putchar('"');
+}
+
+static void FromUtf8(const char *utf8, char *ansi, int size)
+{
+    WCHAR wide[2048];
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 2048);
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, size, nullptr, nullptr);
+}
+
+static HWND ParseWindow(const char *text) { return (HWND)(INT_PTR)strtoll(text, nullptr, 0); }
+
+static void PutWindowCommon(HWND w)
+{
+    char cls[256], text[1024];
+    RECT r;
+    DWORD pid = 0;
+    GetClassNameA(w, cls, sizeof cls);
+    text[0] = 0;
+    SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, nullptr);
+    GetWindowRect(w, &r);
+    GetWindowThreadProcessId(w, &pid);
+    printf("{\"hwnd\": %llu, \"pid\": %lu, \"class\": ", (unsigned long long)(INT_PTR)w, pid);
+    PutJsonString(cls);
+    printf(", \"text\": ");
+    PutJsonString(text);
+    printf(", \"rect\": [%ld, %ld, %ld, %ld], \"visible\": %d, \"enabled\": %d, \"style\": %lu, \"iconic\": %d",
+           r.left, r.top, r.right, r.bottom, IsWindowVisible(w) ? 1 : 0, IsWindowEnabled(w) ? 1 : 0,
+           (unsigned long)GetWindowLongA(w, GWL_STYLE), IsIconic(w) ? 1 : 0);
+}
+
+static BOOL CALLBACK ListTop(HWND w, LPARAM)
+{
+    if (!IsWindowVisible(w)) return TRUE;
+    PutWindowCommon(w);
+    printf("}\n");
+    return TRUE;
+}
+
+static void PutItems(HWND w, UINT countMsg, UINT lenMsg, UINT textMsg, UINT selMsg)
+{
+    LRESULT count = SendMessageA(w, countMsg, 0, 0);
+    printf(", \"selected\": %ld, \"items\": [", (long)SendMessageA(w, selMsg, 0, 0));
+    for (LRESULT i = 0; i < count && i < 200; ++i) {
+        char item[1024];
+        if (SendMessageA(w, lenMsg, i, 0) >= (LRESULT)sizeof item) continue;
+        item[0] = 0;
+        SendMessageA(w, textMsg, i, (LPARAM)item);
+        if (i) printf(", ");
+        PutJsonString(item);
+    }
+    printf("]");
+}
+
+static BOOL CALLBACK ListChild(HWND w, LPARAM)
+{
+    char cls[256];
+    GetClassNameA(w, cls, sizeof cls);
+    PutWindowCommon(w);
+    printf(", \"id\": %d", GetDlgCtrlID(w));
+    if (!lstrcmpiA(cls, "Button"))
+        printf(", \"checked\": %ld", (long)SendMessageA(w, BM_GETCHECK, 0, 0));
+    else if (!lstrcmpiA(cls, "ListBox"))
+        PutItems(w, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_GETCURSEL);
+    else if (!lstrcmpiA(cls, "ComboBox"))
+        PutItems(w, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, CB_GETCURSEL);
+    printf("}\n");
+    return TRUE;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) return 2;
+    const char *verb = argv[1];
+    if (!strcmp(verb, "list")) {
+        EnumWindows(ListTop, 0);
+    } else if (!strcmp(verb, "children") && argc > 2) {
+        EnumChildWindows(ParseWindow(argv[2]), ListChild, 0);
+    } else if (!strcmp(verb, "foreground")) {
+        HWND w = GetForegroundWindow();
+        if (!w) return 1;
+        PutWindowCommon(w);
+        printf("}\n");
+    } else if (!strcmp(verb, "activate") && argc > 2) {
+        HWND w = ParseWindow(argv[2]);
+        return SetForegroundWindow(w) ? 0 : 1;
+    } else if (!strcmp(verb, "command") && argc > 3) {
+        HWND w = ParseWindow(argv[2]);
+        int id = atoi(argv[3]);
+        return PostMessageA(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(w, id)) ? 0 : 1;
+    } else if (!strcmp(verb, "menu") && argc > 3) {
+        return PostMessageA(ParseWindow(argv[2]), WM_COMMAND, MAKEWPARAM(atoi(argv[3]), 0), 0) ? 0 : 1;
+    } else if (!strcmp(verb, "menuselect") && argc > 4) {
+        return PostMessageA(ParseWindow(argv[2]), WM_MENUSELECT,
+                            MAKEWPARAM(strtoul(argv[3], nullptr, 0), strtoul(argv[4], nullptr, 0)), 0) ? 0 : 1;
+    } else if (!strcmp(verb, "settext") && argc > 4) {
+        char text[1024];
+        FromUtf8(argv[4], text, sizeof text);
+        return SetDlgItemTextA(ParseWindow(argv[2]), atoi(argv[3]), text) ? 0 : 1;
+    } else if (!strcmp(verb, "select") && argc > 4) {
+        HWND dialog = ParseWindow(argv[2]);
+        int id = atoi(argv[3]);
+        HWND control = GetDlgItem(dialog, id);
+        char cls[64];
+        GetClassNameA(control, cls, sizeof cls);
+        int combo = !lstrcmpiA(cls, "ComboBox");
+        SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL, atoi(argv[4]), 0);
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, combo ? CBN_SELCHANGE : LBN_SELCHANGE), (LPARAM)control);
+    } else if (!strcmp(verb, "close") && argc > 2) {
+        return PostMessageA(ParseWindow(argv[2]), WM_CLOSE, 0, 0) ? 0 : 1;
+    } else if (!strcmp(verb, "message") && argc > 5) {
+        return PostMessageA(ParseWindow(argv[2]), strtoul(argv[3], nullptr, 0),
+                            strtoull(argv[4], nullptr, 0), strtoll(argv[5], nullptr, 0)) ? 0 : 1;
+    } else {
+        return 2;
+    }
+    return 0;
+}

@@ -1,0 +1,111 @@
+# Wine harness: source this file, then call the functions below.
+#
+#   wine_template         build (once per machine) the template prefix: a
+#                         Japanese Windows 95 with fonts that draw Japanese
+#                         and a virtual desktop that draws captions
+#   wine_new_prefix DIR   a fresh prefix in DIR, copied from the template;
+#                         exports WINEPREFIX
+#   wine_display          start Xvfb when DISPLAY is unset; exports DISPLAY
+#   wine_run ARGS...      run a Windows program in $WINEPREFIX
+#   wine_stop             end the wineserver of $WINEPREFIX (nothing else)
+#   wine_cleanup          wine_stop, remove the prefix made by
+#                         wine_new_prefix, stop the Xvfb that wine_display
+#                         started (only those)
+
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+KELVO_WINE_CACHE=${KELVO_WINE_CACHE:-/var/tmp/kelvo-wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+wine_locale() {
+    locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 >/dev/null 2>&1 || true
+}
+wine_locale
+export LANG=ja_JP.UTF-8
+export LC_ALL=ja_JP.UTF-8
+
+wine_template() {
+    wine_locale
+    local template=$KELVO_WINE_CACHE/template
+    mkdir -p "$KELVO_WINE_CACHE"
+    (
+        flock 9
+        [ -f "$template/.ready" ] && exit 0
+        rm -rf "$template"
+        export WINEPREFIX=$template
+        wine_display
+        "$WINE64" wineboot -i >/dev/null 2>&1
+        "$WINE64" regedit /S "$(_wine_settings_file)" >/dev/null 2>&1
+        "$WINESERVER" -w
+        touch "$template/.ready"
+        [ -n "${_wine_started_xvfb:-}" ] && kill "$_wine_started_xvfb" 2>/dev/null
+        exit 0
+    ) 9>"$KELVO_WINE_CACHE/.lock"
+}
+
+# The settings that make the prefix a Japanese Windows 95 with a desktop.
+_wine_settings_file() {
+    local file=$KELVO_WINE_CACHE/settings.reg
+    /usr/bin/python3 - "$file" <<'PY'
+import sys
+faces = ["ＭＳ Ｐゴシック", "ＭＳ ゴシック", "ＭＳ 明朝", "ＭＳ Ｐ明朝", "MS PGothic", "MS Gothic",
+         "MS UI Gothic", "MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif", "Tahoma", "System"]
+lines = ["Windows Registry Editor Version 5.00", "",
+         "[HKEY_CURRENT_USER\\Software\\Wine]", '"Version"="win95"', "",
+         "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]", '"Desktop"="Default"', "",
+         "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]", '"Default"="800x600"', "",
+         "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]"]
+lines += [f'"{face}"="{"IPAGothic" if "ゴシック" in face and "Ｐ" not in face or face == "MS Gothic" else "IPAPGothic"}"' for face in faces]
+open(sys.argv[1], "w", encoding="utf-16").write("\r\n".join(lines) + "\r\n")
+PY
+    echo "$file"
+}
+
+wine_new_prefix() {
+    local dir=$1
+    wine_template
+    rm -rf "$dir"
+    mkdir -p "$(dirname "$dir")"
+    cp -a "$KELVO_WINE_CACHE/template" "$dir"
+    rm -f "$dir/.ready" "$dir/wineserver"
+    export WINEPREFIX=$dir
+    _wine_made_prefix=$dir
+}
+
+wine_display() {
+    [ -n "${DISPLAY:-}" ] && return 0
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    _wine_started_xvfb=$!
+    local i
+    for i in $(seq 1 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+    done
+    export DISPLAY=":$n"
+}
+
+wine_run() {
+    "$WINE64" "$@"
+}
+
+wine_stop() {
+    [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k >/dev/null 2>&1
+    return 0
+}
+
+wine_cleanup() {
+    wine_stop
+    if [ -n "${_wine_made_prefix:-}" ]; then
+        "$WINESERVER" -w >/dev/null 2>&1
+        rm -rf "$_wine_made_prefix"
+        _wine_made_prefix=
+    fi
+    if [ -n "${_wine_started_xvfb:-}" ]; then
+        kill "$_wine_started_xvfb" 2>/dev/null
+        _wine_started_xvfb=
+    fi
+}
