@@ -1,0 +1,115 @@
+#!/bin/bash
+# Installer benchmark: the same generated payload (2,000 files, 200 MB by
+# default) installed silently into a fresh folder, in one wine64 prefix, by
+#   1. our Setup.exe with a generated script (one meter block of copy lines),
+#      built with tools/author.sh (preset win64),
+#   2. a minimal CreateDirectoryA/CopyFileA loop (bench/nsis/copyloop.cpp),
+#   3. an NSIS installer made by Debian's makensis (amd64 stub, no
+#      compression) from the same files.
+# Prints each time (median of the runs; every time includes starting the
+# program under wine64) and the ratios.
+#
+#   bench/nsis/run.sh [--files N] [--mb M] [--runs R] [--keep]
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+HERE=$ROOT/bench/nsis
+files=2000
+mb=200
+runs=3
+keep=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --files) files=$2; shift 2 ;;
+    --mb) mb=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    --keep) keep=1; shift ;;
+    *) sed -n '2,14p' "$0" >&2; exit 2 ;;
+  esac
+done
+command -v makensis >/dev/null || { echo "bench: makensis missing (Debian package nsis)" >&2; exit 2; }
+
+work=$ROOT/build/bench-nsis
+mkdir -p "$work"
+source "$ROOT/tools/wine-env.sh"
+cleanup() {
+  wine_cleanup
+  [ -n "$keep" ] || rm -rf "$work/assembled"
+}
+trap cleanup EXIT
+wine_display
+wine_new_prefix "$(mktemp -d /tmp/orvalt-bench.XXXXXX)"
+C=$WINEPREFIX/drive_c
+bench=$C/bench
+
+echo "== payload: $files files, $mb MiB"
+/usr/bin/python3 "$HERE/generate.py" --files "$files" --mb "$mb" \
+  "$work/payload" "$work/bench.ost" "$work/bench.nsi"
+
+echo "== Setup.exe with the generated script"
+"$ROOT/tools/author.sh" --preset win64 --build-dir "$work/setup" --out "$work/assembled" \
+  "$work/bench.ost" "$work/payload" >"$work/author.log" 2>&1 || { cat "$work/author.log"; exit 1; }
+mkdir -p "$bench"
+mv "$work/assembled/Setup.exe" "$bench/Setup.exe"
+cp -a "$work/payload" "$bench/payload"
+
+echo "== CopyFileA loop"
+x86_64-w64-mingw32-g++ -O2 -static -o "$bench/copyloop.exe" "$HERE/copyloop.cpp"
+
+echo "== NSIS installer"
+(cd "$work" && makensis -V1 bench.nsi)
+mv "$work/bench-nsis.exe" "$bench/bench-nsis.exe"
+
+# Keep the prefix's server and the payload warm for every run.
+"$WINESERVER" -p
+wine_run wineboot >/dev/null 2>&1 || true
+cat "$bench"/payload/*/* >/dev/null
+
+# Runs a program under wine64 from a folder; prints the seconds it took.
+timed() {
+  local dir=$1; shift
+  local start end
+  start=$(date +%s.%N)
+  (cd "$dir" && wine_run "$@" >/dev/null 2>&1)
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc
+}
+
+# Checks that a destination holds the whole payload.
+verify() {
+  local dest=$1 name=$2
+  local count bytes
+  count=$(find "$dest" -type f | wc -l)
+  bytes=$(du -sb --apparent-size "$dest" | cut -f1)
+  [ "$count" -eq "$files" ] || { echo "bench: $name left $count files, not $files" >&2; exit 1; }
+  echo "   $name: $count files, $bytes bytes (folders included)" >&2
+}
+
+orvalt=()
+copyloop=()
+nsis=()
+out=$bench/out
+for run in $(seq 1 "$runs"); do
+  rm -rf "$out"
+  mkdir -p "$out"
+  sync
+  t=$(timed "$bench/payload" "$bench/Setup.exe" -s); orvalt+=("$t")
+  verify "$out/orvalt" "Setup.exe"
+  sync
+  t=$(timed "$bench" "$bench/copyloop.exe" 'C:\bench\payload' 'C:\bench\out\copy'); copyloop+=("$t")
+  verify "$out/copy" "copyloop"
+  sync
+  t=$(timed "$bench" "$bench/bench-nsis.exe" /S '/D=C:\bench\out\nsis'); nsis+=("$t")
+  verify "$out/nsis" "NSIS"
+  echo "run $run: Setup.exe ${orvalt[-1]} s, CopyFileA loop ${copyloop[-1]} s, NSIS ${nsis[-1]} s"
+done
+
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+o=$(median "${orvalt[@]}"); c=$(median "${copyloop[@]}"); n=$(median "${nsis[@]}")
+echo
+echo "Installing $files files, $mb MiB, silently, median of $runs runs under wine64:"
+printf '  Orvalt Setup.exe -s   %8.2f s\n' "$o"
+printf '  CopyFileA loop        %8.2f s\n' "$c"
+printf '  NSIS (no compression) %8.2f s\n' "$n"
+printf '  Setup.exe / CopyFileA loop = %.2f\n' "$(echo "$o / $c" | bc -l)"
+printf '  Setup.exe / NSIS           = %.2f\n' "$(echo "$o / $n" | bc -l)"
+printf '  NSIS / CopyFileA loop      = %.2f\n' "$(echo "$n / $c" | bc -l)"

@@ -1,0 +1,192 @@
+"""Shared steps of the install/uninstall round trips of the shipped script
+(tests/e2e/test_roundtrip_*.py): the distribution folder, the wizard pages,
+and what an installation leaves on disk and in the registry."""
+import glob
+import os
+import re
+import shutil
+import subprocess
+import time
+
+from harness import WINE64, check
+
+DEST = r"C:\Program Files\Mokra\Kelvo"
+PROGRAM_FILES = r"C:\Program Files"
+GROUP = "ｽﾀｰﾄｱｯﾌﾟ"
+UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Kelvo"
+APP_PATHS_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Klvo.exe"
+VENDOR_KEY = r"HKLM\SOFTWARE\Mokra\Kelvo"
+LABEL_KEY = r"HKCU\AppEvents\EventLabels\KelvoIMEChange"
+SCHEME_KEY = r"HKCU\AppEvents\Schemes\Apps\Kelvo"
+SETTINGS_KEY = r"HKCU\Software\Mokra\Kelvo"
+DIST_FILES = ["Setup.exe", "Klvo.exe", "Klvo.hlp", "Readme.txt", "Manual.txt"]
+# Where each distribution file lands (relative to DEST).
+INSTALLED = {"Klvo.exe": "Klvo.exe", "Klvo.hlp": r"System\Klvo.hlp", "Readme.txt": "Readme.txt",
+             "Manual.txt": "Manual.txt", "Setup.exe": r"System\Rouninst.exe"}
+
+# Titles of the installer's dialogs.
+WELCOME = "^セットアップの開始$"
+FOLDER = "^インストール先のフォルダの指定$"
+INSTALL_CONFIRM = "^インストールの確認$"
+UNINSTALL_CONFIRM = "^アンインストールの確認$"
+START_MENU = r"^\[ｽﾀｰﾄ\] ﾒﾆｭｰへの登録確認$"
+INSTALL_DONE = "^インストールの終了$"
+UNINSTALL_DONE = "^アンインストールの終了$"
+
+
+def copy_dist(s, folder="Kelvo"):
+    """A distribution folder C:\\<folder> holding the shipped files; the
+    installer moves files out of it and deletes itself from it."""
+    unix = os.path.join(s.c_drive, folder)
+    os.makedirs(unix, exist_ok=True)
+    for name in DIST_FILES:
+        shutil.copy(os.path.join(s.dist, name), unix)
+    return unix
+
+
+def reg_query(s, key, value=None):
+    """Like Session.reg_query, with the output read in code page 932 so that
+    Japanese data compares as text."""
+    args = [WINE64, "reg", "query", key]
+    if value == "":
+        args.append("/ve")
+    elif value is not None:
+        args += ["/v", value]
+    r = subprocess.run(args, env=s.env, capture_output=True, timeout=60)
+    if r.returncode != 0:
+        return None
+    if value is None:
+        return True
+    for line in r.stdout.decode("cp932", "replace").splitlines():
+        m = re.match(r"\s+(.*?)\s+(REG_\w+)\s*(.*)$", line)
+        if m:
+            return m.group(3)
+    return None
+
+
+def programs_folder(s):
+    found = glob.glob(os.path.join(s.c_drive, "users", "*", "AppData", "Roaming", "Microsoft",
+                                   "Windows", "Start Menu", "Programs"))
+    return found[0] if found else os.path.join(s.c_drive, "nonexistent")
+
+
+def start_menu_item(s):
+    return os.path.join(programs_folder(s), GROUP, "Kelvo.lnk")
+
+
+def wait_until(condition, timeout):
+    """Seconds until condition() held, or None after timeout seconds."""
+    start = time.time()
+    while True:
+        if condition():
+            return time.time() - start
+        if time.time() - start > timeout:
+            return None
+        time.sleep(0.1)
+
+
+def page(s, title, *keys, shot=None, timeout=30):
+    """Waits for a wizard page, optionally keeps a screenshot, types keys."""
+    w = s.wait_window(title, timeout=timeout)
+    check(w is not None, f"dialog {title!r} shown")
+    time.sleep(0.4)
+    if shot:
+        s.screenshot(shot)
+    s.activate(w)
+    s.key(*keys)
+    return w
+
+
+def confirm_notice(s, title, shot=None, folder_shot=None, timeout=60):
+    """The closing notice. The shell opens a window on the Start-menu group
+    it changed; it is kept in folder_shot, then closed so that the notice
+    shows in shot. OK is sent to the dialog itself."""
+    w = s.wait_window(title, timeout=timeout)
+    check(w is not None, f"closing notice {title!r} shown")
+    time.sleep(1.0)
+    if folder_shot:
+        s.screenshot(folder_shot)
+    for folder in s.windows(f"^{GROUP}$"):
+        s.close(folder)
+    s.wait_window(f"^{GROUP}$", timeout=5, gone=True)
+    s.activate(w)
+    time.sleep(0.4)
+    if shot:
+        s.screenshot(shot)
+    s.command(w, 1)
+
+
+def dismiss_abort_notice(s, timeout=20):
+    """Waits for the box "セットアップを中止します。" and presses its OK;
+    False when it never came."""
+    end = time.time() + timeout
+    while time.time() < end:
+        for row in s.windows():
+            if any(c["text"] == "セットアップを中止します。" for c in s.children(row)):
+                s.screenshot("abort_notice.png")
+                s.command(row, 1)
+                return True
+        time.sleep(0.3)
+    return False
+
+
+def check_installed(s, dist, start_menu):
+    for name, target in INSTALLED.items():
+        path = s.find_unix(DEST + "\\" + target)
+        check(os.path.isfile(path), f"{DEST}\\{target} installed")
+        check(os.path.getsize(path) == os.path.getsize(os.path.join(s.dist, name)),
+              f"{target} has the size of the distributed {name}")
+    for name in ["Klvo.exe", "Klvo.hlp", "Readme.txt", "Manual.txt"]:
+        check(not os.path.exists(os.path.join(dist, name)), f"{name} moved out of the distribution folder")
+    check(reg_query(s, VENDOR_KEY + r"\2.00") is True, "vendor key SOFTWARE\\Mokra\\Kelvo\\2.00")
+    check(reg_query(s, APP_PATHS_KEY, "Path") == DEST, "App Paths Path = destination folder")
+    check(reg_query(s, APP_PATHS_KEY, "") == DEST + r"\Klvo.exe", "App Paths default = the program")
+    check(reg_query(s, UNINSTALL_KEY, "DisplayName") == "Kelvo 2.00", "Uninstall DisplayName")
+    check(reg_query(s, UNINSTALL_KEY, "UninstallString") == DEST + r"\System\Rouninst.exe -u",
+          "Uninstall UninstallString")
+    check(reg_query(s, LABEL_KEY, "") == "日本語入力ｼｽﾃﾑの切り替え", "sound event label")
+    check(reg_query(s, SCHEME_KEY, "") == "Kelvo 2.00", "sound scheme name")
+    check(reg_query(s, SCHEME_KEY + r"\KelvoIMEChange\.Current") is True, "sound scheme .Current key")
+    item = start_menu_item(s)
+    if start_menu:
+        check(os.path.isfile(item), f"Start-menu item {GROUP}\\Kelvo.lnk on disk")
+    else:
+        check(not os.path.exists(os.path.join(programs_folder(s), GROUP)), "no Start-menu group made")
+
+
+def check_uninstalled(s):
+    for target in INSTALLED.values():
+        check(not os.path.exists(s.find_unix(DEST + "\\" + target)), f"{target} removed")
+    for key in [VENDOR_KEY, APP_PATHS_KEY, UNINSTALL_KEY, LABEL_KEY, SCHEME_KEY, SETTINGS_KEY]:
+        check(reg_query(s, key) is None, f"{key} deleted")
+    check(reg_query(s, r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall") is True,
+          "the system's Uninstall key stays")
+    check(not os.path.exists(start_menu_item(s)), "Start-menu item removed")
+
+
+def wait_pruned(s, timeout=10):
+    """Seconds until the parked uninstaller has removed the destination
+    folders up to Program Files."""
+    mokra = s.unix(r"C:\Program Files\Mokra")
+    seconds = wait_until(lambda: not os.path.exists(mokra), timeout)
+    check(seconds is not None, "C:\\Program Files\\Mokra pruned by the parked uninstaller")
+    check(os.path.isdir(s.unix(PROGRAM_FILES)), "C:\\Program Files stays")
+    return seconds
+
+
+def parked_copy(s):
+    return os.path.join(s.c_drive, "windows", "Rouninst.exe")
+
+
+def silent_install(s, folder):
+    """Installs silently from a fresh distribution folder; returns it."""
+    dist = copy_dist(s, folder)
+    proc = s.start(os.path.join(dist, "Setup.exe"), "-s", cwd=dist)
+    check(s.wait_exit(proc, 60) == 0, "silent install exits with 0")
+    return dist
+
+
+def settings_written_by_switcher(s):
+    """The switcher's own settings, as a run of it would leave them."""
+    s.reg_add(SETTINGS_KEY + r"\Key", "ChangeVKey", "REG_DWORD", 113)
+    s.reg_add(SETTINGS_KEY + r"\IME", "Count", "REG_DWORD", 0)

@@ -1,0 +1,41 @@
+"""Silent round trip of the shipped script: "-s" installs without a window
+and without Start-menu entries; the recorded uninstaller with "-u -s"
+removes everything, Start-menu entries included."""
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Session, check, run  # noqa: E402
+import roundtrip as rt  # noqa: E402
+
+
+def scenario():
+    with Session("roundtrip_silent") as s:
+        dist = rt.silent_install(s, "Kelvo")
+        exited = time.time()
+        gone = rt.wait_until(lambda: not os.path.exists(os.path.join(dist, "Setup.exe")), 10)
+        check(gone is not None, "Setup.exe deleted from the distribution folder")
+        print(f"     Setup.exe gone {time.time() - exited:.1f} s after the installer exited", flush=True)
+        rt.check_installed(s, dist, start_menu=False)
+        check(not s.windows(rt.START_MENU), "no Start-menu question in a silent run")
+
+        # An entry made by an earlier interactive installation.
+        group = os.path.join(rt.programs_folder(s), rt.GROUP)
+        os.makedirs(group, exist_ok=True)
+        with open(rt.start_menu_item(s), "wb") as f:
+            f.write(b"L\0\0\0")
+        rt.settings_written_by_switcher(s)
+
+        command = rt.reg_query(s, rt.UNINSTALL_KEY, "UninstallString")
+        program, option = command.rsplit(" ", 1)
+        uninstaller = s.start(program, option, "-s")
+        check(s.wait_exit(uninstaller, 60) == 0, "silent uninstaller exits with 0")
+        seconds = rt.wait_pruned(s)
+        print(f"     destination pruned {seconds:.1f} s after the uninstaller exited", flush=True)
+        rt.check_uninstalled(s)
+        check(os.path.isfile(rt.parked_copy(s)), "uninstaller parked in the Windows folder")
+
+
+if __name__ == "__main__":
+    run(scenario)

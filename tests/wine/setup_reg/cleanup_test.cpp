@@ -1,0 +1,289 @@
+// The self-removal commands and the clean-up copy's timer tick against the
+// real file system. Started with a -cleanup option, this program records its
+// command line (the copy that cleanupinstall and cleanupuninstall start)
+// into the file named by ORVALT_TEST_RECORD and ends.
+#include "checks.h"
+
+namespace {
+
+constexpr UINT_PTR InstallTimer = 1000;
+constexpr UINT_PTR UninstallTimer = 1001;
+
+HWND g_window;
+char g_root[MAX_PATH];  // scratch folder of this run
+
+bool QuitPosted()
+{
+    MSG message;
+    return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+// True when the timer was still running (it is running again afterwards).
+bool TimerRunning(UINT_PTR id)
+{
+    if (!KillTimer(g_window, id))
+        return false;
+    SetTimer(g_window, id, 1000, nullptr);
+    return true;
+}
+
+void Path(char *out, const char *relative)
+{
+    wsprintfA(out, "%s\\%s", g_root, relative);
+}
+
+void MakeFolders(const char *relative)
+{
+    char path[MAX_PATH];
+    Path(path, relative);
+    for (char *p = path + lstrlenA(g_root) + 1; *p; p = CharNextA(p)) {
+        if (*p == '\\') {
+            *p = '\0';
+            CreateDirectoryA(path, nullptr);
+            *p = '\\';
+        }
+    }
+    CreateDirectoryA(path, nullptr);
+}
+
+bool Exists(const char *relative)
+{
+    char path[MAX_PATH];
+    Path(path, relative);
+    return FileExists(path);
+}
+
+// A clean-up copy as the command line leaves it: timer running, operands set.
+void StartCopyState(UINT_PTR timer, const char *file, const char *dir, const char *programFiles)
+{
+    ResetState("");
+    g_setup.silent = 0;
+    if (timer == InstallTimer)
+        g_setup.cleanupInstall = 1;
+    else
+        g_setup.cleanupUninstall = 1;
+    if (file) {
+        Path(g_setup.cleanupFile, file);
+        g_setup.hasCleanupFile = 1;
+    }
+    if (dir) {
+        Path(g_setup.cleanupDir, dir);
+        g_setup.hasCleanupDir = 1;
+    }
+    Path(g_setup.programFilesDir, programFiles);
+    SetTimer(g_window, timer, 1000, nullptr);
+    QuitPosted();  // nothing left over from an earlier case
+}
+
+void TestWaitsWhileInUse()
+{
+    Group("the copy retries while the file is in use and deletes it once it is free");
+    MakeFolders("Wait");
+    char file[MAX_PATH];
+    Path(file, "Wait\\Setup.exe");
+    WriteTextFile(file, "MZ");
+    StartCopyState(InstallTimer, "Wait\\Setup.exe", nullptr, "Wait");
+    // The first process still runs from the file: it is open without sharing.
+    HANDLE held = CreateFileA(file, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    CHECK(held != INVALID_HANDLE_VALUE);
+    for (int tick = 0; tick < 3; ++tick) {
+        CleanupTick(g_window, InstallTimer);
+        CHECK(!QuitPosted());
+        CHECK(FileExists(file));
+        CHECK(TimerRunning(InstallTimer));
+    }
+    CloseHandle(held);
+    CleanupTick(g_window, InstallTimer);
+    CHECK(!FileExists(file));
+    CHECK(QuitPosted());
+    CHECK(!TimerRunning(InstallTimer));
+    CHECK(Exists("Wait"));  // the install copy never prunes
+}
+
+void TestFileAlreadyGone()
+{
+    Group("a file that is already gone ends the copy at its first tick");
+    MakeFolders("Gone");
+    StartCopyState(InstallTimer, "Gone\\Setup.exe", nullptr, "Gone");
+    CleanupTick(g_window, 7);  // another timer of the window: not a clean-up tick
+    CHECK(!QuitPosted());
+    CHECK(TimerRunning(InstallTimer));
+    CleanupTick(g_window, InstallTimer);
+    CHECK(QuitPosted());
+    CHECK(!TimerRunning(InstallTimer));
+
+    // Without its operands the copy touches nothing and ends; without a
+    // folder operand nothing is pruned.
+    MakeFolders("NoOperand\\Empty");
+    StartCopyState(UninstallTimer, nullptr, nullptr, "NoOperand");
+    lstrcpyA(g_setup.cleanupDir, g_root);
+    lstrcatA(g_setup.cleanupDir, "\\NoOperand\\Empty");  // stale text, flag not set
+    CleanupTick(g_window, UninstallTimer);
+    CHECK(QuitPosted());
+    CHECK(!TimerRunning(UninstallTimer));
+    CHECK(Exists("NoOperand\\Empty"));
+
+    MakeFolders("NoFolder\\Empty");
+    StartCopyState(UninstallTimer, "NoFolder\\Empty\\Rouninst.exe", nullptr, "NoFolder");
+    WriteTextFile(g_setup.cleanupFile, "MZ");
+    lstrcpyA(g_setup.cleanupDir, g_root);
+    lstrcatA(g_setup.cleanupDir, "\\NoFolder\\Empty");
+    CleanupTick(g_window, UninstallTimer);
+    CHECK(QuitPosted());
+    CHECK(!Exists("NoFolder\\Empty\\Rouninst.exe"));
+    CHECK(Exists("NoFolder\\Empty"));
+}
+
+void TestReadOnly()
+{
+    Group("a read-only file is never deleted; the uninstall copy still prunes what it can");
+    MakeFolders("RO\\Mokra\\Kelvo\\System");
+    char file[MAX_PATH];
+    Path(file, "RO\\Mokra\\Kelvo\\System\\Rouninst.exe");
+    WriteTextFile(file, "MZ");
+    SetFileAttributesA(file, FILE_ATTRIBUTE_READONLY);
+    StartCopyState(UninstallTimer, "RO\\Mokra\\Kelvo\\System\\Rouninst.exe", "RO\\Mokra\\Kelvo\\System", "RO");
+    CleanupTick(g_window, UninstallTimer);
+    CHECK(QuitPosted());
+    CHECK(!TimerRunning(UninstallTimer));
+    CHECK(FileExists(file));
+    CHECK(Exists("RO\\Mokra\\Kelvo\\System"));
+    SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
+}
+
+void TestPruning()
+{
+    Group("pruning removes the emptied folders up to the program-files folder");
+    MakeFolders("Prune\\Program Files\\Mokra\\Kelvo\\System");
+    StartCopyState(UninstallTimer, "Prune\\Program Files\\Mokra\\Kelvo\\System\\Rouninst.exe",
+                   "Prune\\Program Files\\Mokra\\Kelvo\\System", "Prune\\PROGRAM FILES");
+    WriteTextFile(g_setup.cleanupFile, "MZ");
+    CleanupTick(g_window, UninstallTimer);
+    CHECK(QuitPosted());
+    CHECK(!Exists("Prune\\Program Files\\Mokra"));
+    CHECK(Exists("Prune\\Program Files"));  // differs only in case: pruning stops
+
+    Group("a folder that still holds a file stops pruning there");
+    MakeFolders("Busy\\Program Files\\Mokra\\Kelvo\\System");
+    char other[MAX_PATH];
+    Path(other, "Busy\\Program Files\\Mokra\\Kelvo\\Readme.txt");
+    WriteTextFile(other, "left by the user");
+    StartCopyState(UninstallTimer, "Busy\\Program Files\\Mokra\\Kelvo\\System\\Rouninst.exe",
+                   "Busy\\Program Files\\Mokra\\Kelvo\\System", "Busy\\Program Files");
+    CleanupTick(g_window, UninstallTimer);
+    CHECK(QuitPosted());
+    CHECK(!Exists("Busy\\Program Files\\Mokra\\Kelvo\\System"));
+    CHECK(Exists("Busy\\Program Files\\Mokra\\Kelvo\\Readme.txt"));
+
+    Group("outside the program-files folder pruning goes up to the first folder that stays");
+    MakeFolders("Outside\\Tools\\Kelvo\\表示");  // 表 ends in a 5C trail byte
+    StartCopyState(UninstallTimer, "Outside\\Tools\\Kelvo\\表示\\Rouninst.exe",
+                   "Outside\\Tools\\Kelvo\\表示", "Elsewhere");
+    CleanupTick(g_window, UninstallTimer);
+    CHECK(QuitPosted());
+    CHECK(!Exists("Outside"));
+    CHECK(FileExists(g_root));  // holds the other cases' folders
+
+    Group("the install copy never prunes");
+    MakeFolders("InstallOnly\\Empty");
+    StartCopyState(InstallTimer, "InstallOnly\\Empty\\Setup.exe", "InstallOnly\\Empty", "Elsewhere");
+    CleanupTick(g_window, InstallTimer);
+    CHECK(QuitPosted());
+    CHECK(Exists("InstallOnly\\Empty"));
+}
+
+// Reads the command line the started copy recorded; waits up to 10 s.
+bool ReadRecord(const char *record, char *out, DWORD size)
+{
+    for (int i = 0; i < 100; ++i) {
+        HANDLE file = CreateFileA(record, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD got = 0;
+            ReadFile(file, out, size - 1, &got, nullptr);
+            CloseHandle(file);
+            out[got] = '\0';
+            if (got) {
+                DeleteFileA(record);
+                return true;
+            }
+        }
+        Sleep(100);
+    }
+    out[0] = '\0';
+    return false;
+}
+
+void TestStartsCopy()
+{
+    Group("cleanupinstall and cleanupuninstall start the program with the clean-up command line");
+    char record[MAX_PATH];
+    Path(record, "record.txt");
+    SetEnvironmentVariableA("ORVALT_TEST_RECORD", record);
+
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    char folder[MAX_PATH];
+    lstrcpyA(folder, self);
+    sc::CutAtLastBackslash(folder);
+    ResetState(folder);  // %DEFDIR% is this program's folder
+    const char *name = self + lstrlenA(folder) + 1;
+
+    char line[sc::kPathSize];
+    char expected[MessageSize];
+    char seen[MessageSize];
+    wsprintfA(line, "cleanupinstall \"%%DEFDIR%%%s\"", name);
+    CHECK(RunLine(CmdCleanupInstall, line) == 1);
+    CHECK(ReadRecord(record, seen, sizeof seen));
+    wsprintfA(expected, "-cleanupinstall \"%s\"", self);
+    CHECK_STR(seen, expected);
+    CHECK(g_setup.meterDone == 0);
+
+    wsprintfA(line, "cleanupuninstall \"%%DEFDIR%%%s\" \"%%DEFDIR%%System\"", name);
+    CHECK(RunLine(CmdCleanupUninstall, line) == 1);
+    CHECK(ReadRecord(record, seen, sizeof seen));
+    wsprintfA(expected, "-cleanupuninstall \"%s\" \"%s\\System\"", self, folder);
+    CHECK_STR(seen, expected);
+
+    // The parsed options of that command line name the two operands.
+    sc::CommandLineOptions options;
+    sc::ParseCommandLine(seen, &options);
+    CHECK(options.cleanupUninstall == 1);
+    CHECK_STR(options.cleanupFile, self);
+
+    Group("a copy that cannot be started is no error");
+    CHECK(RunLine(CmdCleanupInstall, "cleanupinstall \"%DEFDIR%No such program.exe\"") == 1);
+    CHECK(RunLine(CmdCleanupUninstall, "cleanupuninstall \"%DEFDIR%No such program.exe\" \"%DEFDIR%System\"") == 1);
+}
+
+// The started copy: records its command line and ends.
+int RecordCommandLine()
+{
+    char record[MAX_PATH];
+    if (!GetEnvironmentVariableA("ORVALT_TEST_RECORD", record, sizeof record))
+        return 1;
+    char temp[MAX_PATH];
+    wsprintfA(temp, "%s.tmp", record);
+    WriteTextFile(temp, GetCommandLineA());
+    MoveFileA(temp, record);
+    return 0;
+}
+
+}  // namespace
+
+int main()
+{
+    const char *commandLine = GetCommandLineA();
+    if (commandLine[0] == '-')
+        return RecordCommandLine();
+
+    MakeScratchFolder(g_root, "orvalt-cleanup");
+    g_window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    TestWaitsWhileInUse();
+    TestFileAlreadyGone();
+    TestReadOnly();
+    TestPruning();
+    TestStartsCopy();
+    DestroyWindow(g_window);
+    return Finish();
+}
