@@ -26,20 +26,34 @@ wine_locale
 export LANG=ja_JP.UTF-8
 export LC_ALL=ja_JP.UTF-8
 
+# Bump when the template's settings change, so that every machine rebuilds it.
+KELVO_TEMPLATE_VERSION=2
+
 wine_template() {
     wine_locale
     local template=$KELVO_WINE_CACHE/template
     mkdir -p "$KELVO_WINE_CACHE"
     (
         flock 9
-        [ -f "$template/.ready" ] && exit 0
-        rm -rf "$template"
-        export WINEPREFIX=$template
+        [ "$(cat "$template/.ready" 2>/dev/null)" = "$KELVO_TEMPLATE_VERSION" ] && exit 0
+        # Built aside and then moved into place, so that nobody copies a
+        # half-made template.
+        local fresh=$template.new
+        rm -rf "$fresh"
+        export WINEPREFIX=$fresh
         wine_display
         "$WINE64" wineboot -i >/dev/null 2>&1
         "$WINE64" regedit /S "$(_wine_settings_file)" >/dev/null 2>&1
         "$WINESERVER" -w
-        touch "$template/.ready"
+        # Caption buttons are drawn with Marlett, which Wine does not find
+        # in its own data folder when started as wine64 directly.
+        cp /usr/share/wine/fonts/marlett.ttf "$fresh/drive_c/windows/Fonts/"
+        rm -f "$fresh/wineserver"
+        echo "$KELVO_TEMPLATE_VERSION" >"$fresh/.ready"
+        rm -rf "$template.old"
+        [ -d "$template" ] && mv "$template" "$template.old"
+        mv "$fresh" "$template"
+        rm -rf "$template.old"
         [ -n "${_wine_started_xvfb:-}" ] && kill "$_wine_started_xvfb" 2>/dev/null
         exit 0
     ) 9>"$KELVO_WINE_CACHE/.lock"

@@ -140,8 +140,9 @@ class Session:
         except subprocess.TimeoutExpired:
             return None
 
-    def wine(self, *args, timeout=60):
-        """Runs a Windows command line to completion; returns (exit code, stdout)."""
+    def wine(self, *args, timeout=60, encoding="utf-8"):
+        """Runs a Windows command line to completion; returns (exit code,
+        stdout). Wine's own console programs (reg, cmd) write code page 932."""
         # Output goes through a file: a process that Wine starts on the side
         # may inherit the handle and would hold a pipe open.
         with tempfile.TemporaryFile() as out:
@@ -153,7 +154,7 @@ class Session:
                 proc.kill()
                 code = None
             out.seek(0)
-            return code, out.read().decode("utf-8", "replace")
+            return code, out.read().decode(encoding, "replace")
 
     # -- windows ------------------------------------------------------------
     def wintool(self, *args):
@@ -253,7 +254,7 @@ class Session:
             args.append("/ve")
         elif value is not None:
             args += ["/v", value]
-        code, out = self.wine(*args)
+        code, out = self.wine(*args, encoding="cp932")
         if code != 0:
             return None
         if value is None:

@@ -18,13 +18,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-static void PutJsonString(const char *ansi)
+static void PutJsonUtf8(const char *utf8)
 {
-    WCHAR wide[2048];
-    char utf8[6144];
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 2048);
-    if (n <= 0) wide[0] = 0;
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
     putchar('"');
     for (const unsigned char *p = (const unsigned char *)utf8; *p; ++p) {
         if (*p == '"' || *p == '\\') printf("\\%c", *p);
@@ -32,6 +27,16 @@ static void PutJsonString(const char *ansi)
         else putchar(*p);
     }
     putchar('"');
+}
+
+static void PutJsonString(const char *ansi)
+{
+    WCHAR wide[2048];
+    char utf8[6144];
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 2048);
+    if (n <= 0) wide[0] = 0;
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
+    PutJsonUtf8(utf8);
 }
 
 static void FromUtf8(const char *utf8, char *ansi, int size)
@@ -70,17 +75,21 @@ static BOOL CALLBACK ListTop(HWND w, LPARAM)
     return TRUE;
 }
 
+// List and combo items are read as UTF-16: across processes Wine hands the
+// ANSI messages' text over in the wide form.
 static void PutItems(HWND w, UINT countMsg, UINT lenMsg, UINT textMsg, UINT selMsg)
 {
-    LRESULT count = SendMessageA(w, countMsg, 0, 0);
-    printf(", \"selected\": %ld, \"items\": [", (long)SendMessageA(w, selMsg, 0, 0));
+    LRESULT count = SendMessageW(w, countMsg, 0, 0);
+    printf(", \"selected\": %ld, \"items\": [", (long)SendMessageW(w, selMsg, 0, 0));
     for (LRESULT i = 0; i < count && i < 200; ++i) {
-        char item[1024];
-        if (SendMessageA(w, lenMsg, i, 0) >= (LRESULT)sizeof item) continue;
+        WCHAR item[1024];
+        char utf8[3072];
+        if (SendMessageW(w, lenMsg, i, 0) >= 1024) continue;
         item[0] = 0;
-        SendMessageA(w, textMsg, i, (LPARAM)item);
+        SendMessageW(w, textMsg, i, (LPARAM)item);
+        WideCharToMultiByte(CP_UTF8, 0, item, -1, utf8, sizeof utf8, nullptr, nullptr);
         if (i) printf(", ");
-        PutJsonString(item);
+        PutJsonUtf8(utf8);
     }
     printf("]");
 }
