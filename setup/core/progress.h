@@ -1,0 +1,40 @@
+// Progress arithmetic and the folder walks of mkdir and of the clean-up copy.
+#pragma once
+
+#include <stdint.h>
+
+#include "script.h"
+
+namespace sc {
+
+// Number of block places of the progress meter.
+constexpr int32_t kMeterBlocks = 35;
+
+// floor(done * 100 / total), exact for any 64-bit values, never above 100;
+// 0 when total is 0.
+int32_t MeterPercent(uint64_t done, uint64_t total);
+// Blocks drawn for a percentage: percent * 35 / 100, within 0..35.
+int32_t MeterBlockCount(int32_t percent);
+
+// The folders CreateFolderPath creates, from the top down: path holds the
+// folder with a trailing backslash, and each cuts[i] is the offset of a
+// backslash at which path is cut (set to NUL) to name one folder.
+struct FolderWalk {
+    char path[kPathSize];
+    int32_t cuts[kPathSize];  // a path of backslashes only has one per byte
+    int32_t count;
+};
+
+// Plans the walk for folder. A drive prefix "X:" and one leading backslash
+// name no folder of their own. Returns 0 (count 0) when the folder with its
+// backslash does not fit in kPathSize bytes, 1 otherwise.
+int PlanFolderPath(const char* folder, FolderWalk* walk);
+
+// Pruning: the clean-up copy removes dir, then its parents, while dir differs
+// from stopDir (ASCII case ignored) and a removal succeeds.
+// True when dir is still to be removed (differs from stopDir).
+bool PruneContinues(const char* dir, const char* stopDir);
+// Cuts dir at its last backslash; returns 0 when it has none (dir unchanged).
+int CutAtLastBackslash(char* dir);
+
+}  // namespace sc

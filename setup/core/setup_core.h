@@ -1,0 +1,7 @@
+// The whole portable core of the installer.
+#pragma once
+
+#include "script.h"
+#include "cmdline.h"
+#include "progress.h"
+#include "check.h"

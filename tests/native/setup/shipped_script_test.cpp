@@ -1,0 +1,95 @@
+// The shipped script, as embedded in the installer (code page 932, CR LF,
+// 0x1A), read through the engine the way a run reads it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "test_support.h"
+
+using sctest::FakeMachine;
+using sctest::TestScript;
+
+namespace {
+
+std::string ShippedText() {
+    std::ifstream in(SHIPPED_SCRIPT, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class ShippedScript : public ::testing::Test {
+protected:
+    void SetUp() override {
+        text = ShippedText();
+        ASSERT_FALSE(text.empty()) << SHIPPED_SCRIPT;
+        FakeMachine::Reset();
+        FakeMachine::files = {{"Klvo.exe", 40000}, {"Klvo.hlp", 30000}, {"Readme.txt", 5000},
+                              {"Manual.txt", 7000},  {"Setup.exe", 60000}};
+    }
+    std::string text;
+};
+
+}  // namespace
+
+TEST_F(ShippedScript, SeventyThreeLinesEndingWithEnd) {
+    EXPECT_EQ(text.substr(text.size() - 6), std::string("end\r\n\x1A"));
+    TestScript s(text);
+    ASSERT_EQ(s->lineCount, 73);
+    EXPECT_EQ(s.Line(72), "end");
+    EXPECT_EQ(s.Line(2), "appname \"Kelvo\"");
+    char name[sc::kPathSize];
+    sc::ScanAppName(s.get(), name);
+    EXPECT_STREQ(name, "Kelvo");
+    for (int32_t i = 0; i < s->lineCount; ++i) {
+        sc::FetchResult r;
+        s.Line(i, &r);
+        EXPECT_EQ(r, sc::FetchOk) << i;
+    }
+}
+
+TEST_F(ShippedScript, InstallRunWalksEveryLineAndMeasuresItsBlocks) {
+    TestScript s(text);
+    int32_t inInstall = 0, inUninstall = 0;
+    std::vector<uint64_t> totals;
+    std::vector<int32_t> ran;
+    char line[sc::kPathSize];
+    sc::FetchResult r;
+    bool ended = false;
+    while ((r = sc::FetchCommandLine(s.get(), line)) != sc::FetchNoLine) {
+        ASSERT_EQ(r, sc::FetchOk);
+        sc::CommandId id = sc::LookupCommand(sc::NextToken(line, " \t"));
+        if (id == sc::CmdEnd) {
+            ended = true;
+            break;
+        }
+        if (sc::ApplySectionMarker(id, &inInstall, &inUninstall)) continue;
+        if (!sc::SectionRuns(1, inInstall, inUninstall, 1)) continue;
+        if (id != sc::CmdNone) ran.push_back(s->currentLine);
+        if (id == sc::CmdStartMeter) {
+            sc::ScriptHost host = FakeMachine::Host();
+            sc::MeterScan scan;
+            ASSERT_EQ(sc::ScanMeterTotal(s.get(), &host, &scan), sc::MeterOk) << scan.missingPath;
+            totals.push_back(scan.total);
+        }
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(s->currentLine, 72);
+    // Two folders, four moves, the uninstaller copy, twelve registry lines;
+    // then the group and the item.
+    EXPECT_EQ(totals, (std::vector<uint64_t>{2 * 1024u + 40000u + 30000u + 5000u + 7000u +
+                                                 60000u + 12 * 1024u,
+                                             2 * 1024u}));
+    // Lines 48 to 70 (the uninstall section) never ran.
+    for (int32_t l : ran) EXPECT_TRUE(l < 48 || l > 70) << l;
+}
+
+TEST_F(ShippedScript, CheckerFindsNothing) {
+    // The uninstall run copies the installed uninstaller away.
+    FakeMachine::files["C:\\Program Files\\Mokra\\Kelvo\\System\\Rouninst.exe"] = 60000;
+    TestScript s(text);
+    sc::ScriptHost host = FakeMachine::Host();
+    sc::CheckResult r = sc::CheckScript(s.get(), &host, nullptr, nullptr);
+    EXPECT_EQ(r.errors, 0);
+    EXPECT_EQ(r.warnings, 0);
+}
