@@ -1,0 +1,251 @@
+// Meter blocks and the commands that touch files and folders: startmeter,
+// endmeter, copy, move, del, mkdir, rmdir.
+#include "setup.h"
+#include "resource.h"
+
+namespace {
+
+const unsigned long long kSmallWeight = 1024;
+
+// The texts of copy and move.
+struct TransferTexts {
+    const char *status;
+    const char *notFound;
+    const char *failed;
+};
+
+const TransferTexts kCopyTexts = {
+    "ファイルのコピー中です...",
+    "コピーするファイル%sが見つかりません。",
+    "ファイル%sのコピーができませんでした。",
+};
+
+const TransferTexts kMoveTexts = {
+    "ファイルの移動中です...",
+    "移動するファイル%sが見つかりません。",
+    "ファイル%sの移動ができませんでした。",
+};
+
+// A message with one path in it, through the shared reporting.
+int ReportPath(HWND owner, UINT beep, UINT style, const char *format, const char *path)
+{
+    char text[MessageSize];
+    wsprintfA(text, format, path);
+    return ReportMessage(owner, beep, style, text);
+}
+
+// Copies over an existing destination. Windows refuses to overwrite a
+// read-only file; Wine lets a process that runs as root do it, so the
+// refusal is made here, the same on both (the installer never changes
+// attributes). A new destination is tried first: looking up a file that
+// does not exist yet is what costs most in a large folder.
+int CopyFileOverwrite(const char *source, const char *destination)
+{
+    if (CopyFileA(source, destination, TRUE)) return 1;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+    DWORD attributes = GetFileAttributesA(destination);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return 0;
+    return CopyFileA(source, destination, FALSE) != 0;
+}
+
+// A move is always a copy and then a delete, also within one volume; a
+// source that cannot be deleted stays, and the move still counts as done.
+int MoveFileByCopy(const char *source, const char *destination)
+{
+    if (!CopyFileOverwrite(source, destination)) return 0;
+    DeleteFileA(source);
+    return 1;
+}
+
+int Transfer(HWND progressDialog, const TransferTexts &texts, int (*operation)(const char *, const char *))
+{
+    const char *sourceArg = NextArg();
+    const char *destinationArg = NextArg();
+    const char *description = NextArg();
+    char source[PathSize];
+    char destination[PathSize];
+    if (!ExpandArg(source, sourceArg) || !ExpandArg(destination, destinationArg)) return 0;
+
+    if (progressDialog != nullptr) {
+        char object[MessageSize];
+        wsprintfA(object, "ファイル名 : %s", source);
+        SetProgressLines(progressDialog, texts.status, object, description);
+    }
+
+    HWND owner = MessageOwner(progressDialog);
+    FILETIME sourceTime;
+    unsigned long long sourceSize = 0;
+    if (!GetFileInfo(source, &sourceTime, &sourceSize)) {
+        ReportPath(owner, MB_ICONEXCLAMATION, MB_ICONHAND, texts.notFound, source);
+        return 0;
+    }
+
+    FILETIME destinationTime;
+    unsigned long long destinationSize = 0;
+    if (!g_setup.silent && GetFileInfo(destination, &destinationTime, &destinationSize) &&
+        CompareFileTime(&destinationTime, &sourceTime) > 0) {
+        int answer = ReportPath(owner, MB_ICONEXCLAMATION, MB_ICONEXCLAMATION | MB_YESNO,
+                                "新しいファイル%sが、すでに存在します。\n上書きしますか?", destination);
+        if (answer == IDNO) {
+            g_setup.meterDone += sourceSize;
+            return 1;
+        }
+    }
+
+    if (operation(source, destination)) {
+        g_setup.meterDone += sourceSize;
+        return 1;
+    }
+    ReportPath(owner, MB_ICONHAND, MB_ICONHAND, texts.failed, source);
+    return 0;
+}
+
+// The name line of mkdir and rmdir, without a trailing backslash.
+void FolderNameLine(char *line, const char *folder)
+{
+    wsprintfA(line, "フォルダ名 : %s", folder);
+    char *last = nullptr;
+    for (char *p = line; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\') last = p;
+    }
+    if (last != nullptr && last[1] == '\0') *last = '\0';
+}
+
+int FolderCommand(HWND progressDialog, const char *status, bool create)
+{
+    const char *folderArg = NextArg();
+    const char *description = NextArg();
+    char folder[PathSize];
+    // mkdir appends a backslash, so its folder has one byte less.
+    if (!ExpandArg(folder, folderArg, create ? PathSize - 1 : PathSize)) return 0;
+    if (progressDialog != nullptr) {
+        char line[MessageSize];
+        FolderNameLine(line, folder);
+        SetProgressLines(progressDialog, status, line, description);
+    }
+    if (create) {
+        CreateFolderPath(folder);
+    } else {
+        RemoveDirectoryA(folder);
+    }
+    g_setup.meterDone += kSmallWeight;
+    return 1;
+}
+
+}  // namespace
+
+int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size)
+{
+    HFILE file = _lopen(path, OF_READ);
+    if (file == HFILE_ERROR) return 0;
+    HANDLE handle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
+    GetFileTime(handle, nullptr, nullptr, lastWrite);
+    DWORD high = 0;
+    DWORD low = GetFileSize(handle, &high);
+    // The whole size: a block of very large files must not wrap its total.
+    *size = (static_cast<unsigned long long>(high) << 32) | low;
+    _lclose(file);
+    return 1;
+}
+
+void CreateFolderPath(const char *folder)
+{
+    sc::FolderWalk walk;
+    if (!sc::PlanFolderPath(folder, &walk)) return;
+    for (int i = 0; i < walk.count; ++i) {
+        char *cut = walk.path + walk.cuts[i];
+        *cut = '\0';
+        CreateDirectoryA(walk.path, nullptr);
+        *cut = '\\';
+    }
+}
+
+int CmdStartMeter(HWND)
+{
+    sc::MeterScan scan;
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    ShowCursor(TRUE);
+    sc::MeterScanResult result = sc::ScanMeterTotal(&g_script, &g_scriptHost, &scan);
+    ShowCursor(FALSE);
+    SetCursor(previous);
+
+    if (result != sc::MeterOk) {
+        char text[MessageSize];
+        int line = (scan.problemLine >= 0 ? scan.problemLine : g_script.currentLine) + 1;
+        switch (result) {
+        case sc::MeterMissing:
+            wsprintfA(text, "ファイル%sが見つかりません。", scan.missingPath);
+            break;
+        case sc::MeterEmpty:
+            wsprintfA(text, "スクリプトの%d行目から始まる範囲に、処理するファイルがありません。", line);
+            break;
+        case sc::MeterNoSource:
+            wsprintfA(text, "スクリプトの%d行目に、ファイル名がありません。", line);
+            break;
+        case sc::MeterLineTooLong:
+            wsprintfA(text, "スクリプトの%d行目が長すぎます。", line);
+            break;
+        default:
+            wsprintfA(text, "スクリプトの%d行目の引数が長すぎます。", line);
+            break;
+        }
+        ReportMessage(g_setup.mainWindow, MB_ICONEXCLAMATION, MB_ICONHAND, text);
+        return 0;
+    }
+
+    g_setup.meterTotal = scan.total;
+    g_setup.meterDone = 0;
+    g_setup.percent = 0;
+    if (!g_setup.silent) {
+        EnableWindow(g_setup.mainWindow, FALSE);
+        g_setup.progressDialog = CreateDialogParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_PROGRESS),
+                                                    g_setup.mainWindow, ProgressDlgProc, 0);
+    }
+    return 1;
+}
+
+int CmdEndMeter(HWND)
+{
+    if (g_setup.progressDialog != nullptr) {
+        EnableWindow(g_setup.mainWindow, TRUE);
+        DestroyWindow(g_setup.progressDialog);
+        g_setup.progressDialog = nullptr;
+    }
+    return 1;
+}
+
+int CmdCopy(HWND progressDialog)
+{
+    return Transfer(progressDialog, kCopyTexts, CopyFileOverwrite);
+}
+
+int CmdMove(HWND progressDialog)
+{
+    return Transfer(progressDialog, kMoveTexts, MoveFileByCopy);
+}
+
+int CmdDel(HWND progressDialog)
+{
+    const char *fileArg = NextArg();
+    const char *description = NextArg();
+    char file[PathSize];
+    if (!ExpandArg(file, fileArg)) return 0;
+    if (progressDialog != nullptr) {
+        char object[MessageSize];
+        wsprintfA(object, "ファイル名 : %s", file);
+        SetProgressLines(progressDialog, "ファイルの削除中です...", object, description);
+    }
+    DeleteFileA(file);
+    g_setup.meterDone += kSmallWeight;
+    return 1;
+}
+
+int CmdMkdir(HWND progressDialog)
+{
+    return FolderCommand(progressDialog, "フォルダの作成中です...", true);
+}
+
+int CmdRmdir(HWND progressDialog)
+{
+    return FolderCommand(progressDialog, "フォルダの削除中です...", false);
+}

@@ -1,0 +1,254 @@
+// The script interpreter: one script line per WM_USER step message, the
+// section test, the progress percentage, the stop notice, and the services
+// every command family shares (arguments, macros, progress lines, messages).
+#include "setup.h"
+#include "resource.h"
+
+sc::Script g_script;
+
+namespace {
+
+// The line of the running step; the command's tokens point into it.
+char g_lineBuffer[PathSize];
+
+const char *const kSeparators = " \t";
+const char kStopText[] = "セットアップを中止します。";
+
+unsigned HostSystemDir(char *out, unsigned capacity)
+{
+    return GetSystemDirectoryA(out, capacity);
+}
+
+unsigned HostWindowsDir(char *out, unsigned capacity)
+{
+    return GetWindowsDirectoryA(out, capacity);
+}
+
+int HostFileSize(const char *path, uint64_t *size)
+{
+    FILETIME lastWrite;
+    unsigned long long bytes = 0;
+    if (!GetFileInfo(path, &lastWrite, &bytes)) return 0;
+    *size = bytes;
+    return 1;
+}
+
+// Handlers by command, in the order of the command table. Section markers,
+// end and appname are the interpreter's own business: no handler.
+const CommandHandler kHandlers[] = {
+    nullptr,               // appname
+    CmdDefaultDirFromReg,
+    CmdDefaultDirChk,
+    CmdWelcome,
+    CmdChkClassExec,
+    nullptr,               // startinstall
+    nullptr,               // endinstall
+    nullptr,               // startuninstall
+    nullptr,               // enduninstall
+    CmdStartMeter,
+    CmdEndMeter,
+    CmdCopy,
+    CmdMove,
+    CmdDel,
+    CmdMkdir,
+    CmdRmdir,
+    CmdRegCreateKey,
+    CmdRegDeleteKey,
+    CmdRegSetValue,
+    nullptr,               // end
+    CmdDdeStart,
+    CmdCreateGroup,
+    CmdDeleteGroup,
+    CmdAddIcon,
+    CmdDeleteIcon,
+    CmdCleanupInstall,
+    CmdCleanupUninstall,
+    CmdChkOsType,
+};
+static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == sc::CommandCount,
+              "one handler slot per command of the table");
+
+// Whether a line runs in the current mode and section.
+bool LineRuns()
+{
+    if (g_setup.installMode == 1) {
+        if (g_setup.inInstallSection) return true;
+        return !g_setup.inUninstallSection;
+    }
+    if (g_setup.inUninstallSection && g_setup.installedFound) return true;
+    return !g_setup.inInstallSection && !g_setup.inUninstallSection;
+}
+
+void CloseProgressDialog()
+{
+    if (g_setup.progressDialog != nullptr) {
+        EnableWindow(g_setup.mainWindow, TRUE);
+        DestroyWindow(g_setup.progressDialog);
+        g_setup.progressDialog = nullptr;
+    }
+}
+
+// The end line, or the last line passed without one.
+void FinishScript()
+{
+    if (!g_setup.silent) {
+        SetForegroundWindow(g_setup.mainWindow);
+        DialogBoxParamA(g_setup.instance,
+                        MAKEINTRESOURCEA(g_setup.installMode == 1 ? IDD_INSTALL_DONE : IDD_UNINSTALL_DONE),
+                        g_setup.mainWindow, FinishDlgProc, 0);
+    }
+    PostQuitMessage(0);
+}
+
+void StopScript()
+{
+    CloseProgressDialog();
+    MessageBoxA(g_setup.mainWindow, kStopText, g_setup.caption, MB_ICONINFORMATION);
+    PostQuitMessage(0);
+}
+
+// Serves one waiting message while the progress dialog is open. Returns
+// false when that message was WM_QUIT: it is posted again so that the main
+// loop still ends, and the script halts where it is.
+bool PumpOneMessage()
+{
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return true;
+    if (IsDialogMessageA(g_setup.progressDialog, &msg)) return true;
+    if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+}  // namespace
+
+const sc::ScriptHost g_scriptHost = {
+    g_setup.programFilesDir,
+    g_setup.destDir,
+    HostSystemDir,
+    HostWindowsDir,
+    HostFileSize,
+};
+
+int LoadScript(HINSTANCE instance)
+{
+    HRSRC found = FindResourceA(instance, "script", "TEXT");
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const char *text = loaded ? static_cast<const char *>(LockResource(loaded)) : nullptr;
+    DWORD size = text ? SizeofResource(instance, found) : 0;
+    int lines = sc::ScriptOpen(&g_script, text, size);
+    // A line-start index, so that a long script does not rescan its text
+    // for every fetch. Without memory for it the fetches simply scan.
+    if (lines > 0) {
+        SIZE_T bytes = sc::ScriptIndexEntries(&g_script) * sizeof(uint32_t);
+        uint32_t *index = static_cast<uint32_t *>(HeapAlloc(GetProcessHeap(), 0, bytes));
+        if (index != nullptr) sc::ScriptBuildIndex(&g_script, index);
+    }
+    return lines;
+}
+
+void ReportLongLine(int lineIndex, int argument)
+{
+    char text[MessageSize];
+    wsprintfA(text, argument ? "スクリプトの%d行目の引数が長すぎます。" : "スクリプトの%d行目が長すぎます。",
+              lineIndex + 1);
+    ReportMessage(MessageOwner(g_setup.progressDialog), MB_ICONHAND, MB_ICONHAND, text);
+}
+
+const char *NextArg()
+{
+    return sc::NextToken(nullptr, kSeparators);
+}
+
+int ExpandArg(char *out, const char *arg, int capacity)
+{
+    if (sc::ExpandMacros(out, arg, &g_scriptHost, static_cast<unsigned>(capacity)) == sc::ExpandOk) {
+        return 1;
+    }
+    ReportLongLine(g_script.currentLine, 1);
+    return 0;
+}
+
+void SetProgressLines(HWND progressDialog, const char *action, const char *object, const char *description)
+{
+    if (progressDialog == nullptr) return;
+    SetDlgItemTextA(progressDialog, IDC_PROGRESS_ACTION, action ? action : "");
+    SetDlgItemTextA(progressDialog, IDC_PROGRESS_OBJECT, object ? object : "");
+    SetDlgItemTextA(progressDialog, IDC_PROGRESS_NOTE, description ? description : "");
+}
+
+int ReportMessage(HWND owner, UINT beep, UINT style, const char *text)
+{
+    if (g_setup.silent) return 0;
+    MessageBeep(beep);
+    return MessageBoxA(owner, text, g_setup.caption, style);
+}
+
+HWND MessageOwner(HWND progressDialog)
+{
+    return progressDialog != nullptr ? progressDialog : g_setup.mainWindow;
+}
+
+void ScriptStep()
+{
+    g_setup.lastPercent = g_setup.percent;
+    g_setup.stepOk = 1;
+
+    sc::FetchResult fetched = sc::FetchCommandLine(&g_script, g_lineBuffer);
+    if (fetched == sc::FetchNoLine) {
+        // The last counted line has been passed without an end line.
+        FinishScript();
+        return;
+    }
+    if (fetched == sc::FetchTooLong) {
+        // Running a cut line could name a different file: stop instead.
+        ReportLongLine(g_script.currentLine, 0);
+        StopScript();
+        return;
+    }
+
+    const char *word = sc::NextToken(g_lineBuffer, kSeparators);
+    sc::CommandId id = sc::LookupCommand(word);
+    switch (id) {
+    case sc::CmdEnd:
+        FinishScript();
+        return;
+    case sc::CmdStartInstall:
+        g_setup.inInstallSection = 1;
+        break;
+    case sc::CmdEndInstall:
+        g_setup.inInstallSection = 0;
+        break;
+    case sc::CmdStartUninstall:
+        g_setup.inUninstallSection = 1;
+        break;
+    case sc::CmdEndUninstall:
+        g_setup.inUninstallSection = 0;
+        break;
+    default:
+        if (id != sc::CmdNone && LineRuns() && kHandlers[id] != nullptr) {
+            if (!kHandlers[id](g_setup.progressDialog)) g_setup.stepOk = 0;
+        }
+        break;
+    }
+
+    if (g_setup.meterTotal != 0) {
+        g_setup.percent = sc::MeterPercent(g_setup.meterDone, g_setup.meterTotal);
+    }
+    if (g_setup.progressDialog != nullptr) {
+        if (g_setup.percent != g_setup.lastPercent) {
+            DrawMeter(GetDlgItem(g_setup.progressDialog, IDC_PROGRESS_METER));
+        }
+        if (g_setup.progressDialog != nullptr && !PumpOneMessage()) return;
+    }
+
+    if (g_setup.stepOk == 1 && g_setup.abortRequested == 0) {
+        PostMessageA(g_setup.mainWindow, WM_USER, 0, 0);
+        return;
+    }
+    StopScript();
+}

@@ -1,0 +1,299 @@
+// The file commands against the real (Wine) file system: weights, the
+// newer-file question, read-only destinations, missing sources, moves,
+// folder paths and meter totals.
+#include "wincheck.h"
+#include "resource.h"
+
+namespace {
+
+char g_dir[MAX_PATH];
+char g_src[MAX_PATH];
+char g_dst[MAX_PATH];
+char g_cmd[1024];
+
+void Paths(const char *source, const char *destination)
+{
+    wsprintfA(g_src, "%s\\%s", g_dir, source);
+    wsprintfA(g_dst, "%s\\%s", g_dir, destination);
+}
+
+// copy/move with the two paths of Paths() and a description.
+int Transfer(CommandHandler handler, const char *word)
+{
+    wsprintfA(g_cmd, "%s \"%s\" \"%s\" \"説明\"", word, g_src, g_dst);
+    return RunLine(handler, g_cmd);
+}
+
+void TestCopyWeighsAndReplaces()
+{
+    Group("copy replaces an older or equally old destination without asking and weighs its source");
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDNO);
+    Paths("a.txt", "a-copy.txt");
+    WriteFileAged(g_src, 3000, 'N', 1);
+    WriteFileAged(g_dst, 10, 'O', 5);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(FirstByte(g_dst) == 'N');
+    CHECK(g_setup.meterDone == 3000);
+    CHECK(g_boxCount == 0);
+
+    // Same last-write time: still no question.
+    WriteFileAged(g_src, 100, 'S', 2);
+    HANDLE s = CreateFileA(g_src, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME t;
+    GetFileTime(s, nullptr, nullptr, &t);
+    CloseHandle(s);
+    WriteFileAged(g_dst, 10, 'O', 2);
+    HANDLE d = CreateFileA(g_dst, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(d, nullptr, nullptr, &t);
+    CloseHandle(d);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(FirstByte(g_dst) == 'S');
+    CHECK(g_setup.meterDone == 3100);
+    CHECK(g_boxCount == 0);
+}
+
+void TestNewerDestination()
+{
+    Group("a newer destination: No keeps it and counts the file, Yes replaces it, silent replaces it");
+    ResetState(g_dir, 0);
+    Paths("n.txt", "n-dst.txt");
+    WriteFileAged(g_src, 500, 'N', 3);
+    WriteFileAged(g_dst, 20, 'D', 1);
+    AnswerBoxesWith(IDNO);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(g_boxCount == 1);
+    CHECK(Contains(g_boxTexts, "が、すでに存在します。"));
+    CHECK(Contains(g_boxTexts, g_dst));
+    CHECK(FirstByte(g_dst) == 'D');
+    CHECK(g_setup.meterDone == 500);
+
+    // A move answered No leaves its source in place.
+    CHECK(Transfer(CmdMove, "move") == 1);
+    CHECK(Exists(g_src));
+    CHECK(FirstByte(g_dst) == 'D');
+    CHECK(g_setup.meterDone == 1000);
+
+    AnswerBoxesWith(IDYES);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(g_boxCount == 1);
+    CHECK(FirstByte(g_dst) == 'N');
+
+    WriteFileAged(g_dst, 20, 'D', 0);
+    g_setup.silent = 1;
+    AnswerBoxesWith(IDNO);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(g_boxCount == 0);
+    CHECK(FirstByte(g_dst) == 'N');
+}
+
+void TestMissingSource()
+{
+    Group("a missing source stops with its expanded path named; silent runs say nothing");
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDOK);
+    CHECK(RunLine(CmdCopy, "copy \"%DEFDIR%nothing.txt\" \"%DEFDIR%x.txt\"") == 0);
+    char expected[MAX_PATH * 2];
+    wsprintfA(expected, "コピーするファイル%s\\nothing.txtが見つかりません。", g_dir);
+    CHECK_STR(g_boxTexts, expected);
+    CHECK(g_setup.meterDone == 0);
+
+    AnswerBoxesWith(IDOK);
+    CHECK(RunLine(CmdMove, "move \"%DEFDIR%nothing.txt\" \"%DEFDIR%x.txt\"") == 0);
+    wsprintfA(expected, "移動するファイル%s\\nothing.txtが見つかりません。", g_dir);
+    CHECK_STR(g_boxTexts, expected);
+
+    g_setup.silent = 1;
+    AnswerBoxesWith(IDOK);
+    CHECK(RunLine(CmdCopy, "copy \"%DEFDIR%nothing.txt\" \"%DEFDIR%x.txt\"") == 0);
+    CHECK(g_boxCount == 0);
+}
+
+void TestReadOnlyDestination()
+{
+    Group("a read-only destination fails the copy; a failed move keeps its source");
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDOK);
+    Paths("r.txt", "r-dst.txt");
+    WriteFileAged(g_src, 64, 'R', 2);
+    WriteFileAged(g_dst, 8, 'L', 4);
+    SetFileAttributesA(g_dst, FILE_ATTRIBUTE_READONLY);
+    CHECK(Transfer(CmdCopy, "copy") == 0);
+    char expected[MAX_PATH * 2];
+    wsprintfA(expected, "ファイル%sのコピーができませんでした。", g_src);
+    CHECK_STR(g_boxTexts, expected);
+    CHECK(FirstByte(g_dst) == 'L');
+    CHECK(g_setup.meterDone == 0);
+
+    AnswerBoxesWith(IDOK);
+    CHECK(Transfer(CmdMove, "move") == 0);
+    wsprintfA(expected, "ファイル%sの移動ができませんでした。", g_src);
+    CHECK_STR(g_boxTexts, expected);
+    CHECK(Exists(g_src));
+    CHECK(FirstByte(g_dst) == 'L');
+    SetFileAttributesA(g_dst, FILE_ATTRIBUTE_NORMAL);
+
+    Group("a move copies, then deletes its source");
+    CHECK(Transfer(CmdMove, "move") == 1);
+    CHECK(!Exists(g_src));
+    CHECK(FirstByte(g_dst) == 'R');
+    CHECK(g_setup.meterDone == 64);
+}
+
+void TestDelete()
+{
+    Group("del of a missing file goes on and weighs 1024");
+    ResetState(g_dir);
+    CHECK(RunLine(CmdDel, "del \"%DEFDIR%missing.txt\"") == 1);
+    CHECK(g_setup.meterDone == 1024);
+    Paths("gone.txt", "unused");
+    WriteFileAged(g_src, 1, 'G', 0);
+    CHECK(RunLine(CmdDel, "del \"%DEFDIR%gone.txt\" \"説明\"") == 1);
+    CHECK(!Exists(g_src));
+    CHECK(g_setup.meterDone == 2048);
+}
+
+void TestFolders()
+{
+    Group("mkdir creates every folder of a path from the drive root; rmdir removes only an empty folder");
+    ResetState(g_dir);
+    char deep[MAX_PATH];
+    wsprintfA(deep, "%s\\one\\two\\three", g_dir);
+    char line[MAX_PATH * 2];
+    wsprintfA(line, "mkdir \"%s\"", deep);
+    CHECK(RunLine(CmdMkdir, line) == 1);
+    CHECK(Exists(deep));
+    CHECK(g_setup.meterDone == 1024);
+    // Existing folder, trailing backslash, macro.
+    CHECK(RunLine(CmdMkdir, "mkdir \"%DEFDIR%one\\two\\\"") == 1);
+    CHECK(RunLine(CmdMkdir, "mkdir \"%DEFDIR%one\\side\"") == 1);
+    wsprintfA(line, "%s\\one\\side", g_dir);
+    CHECK(Exists(line));
+
+    // rmdir of a folder that is not empty leaves it and goes on.
+    wsprintfA(line, "rmdir \"%s\\one\\two\"", g_dir);
+    CHECK(RunLine(CmdRmdir, line) == 1);
+    CHECK(Exists(deep));
+    wsprintfA(line, "rmdir \"%s\"", deep);
+    CHECK(RunLine(CmdRmdir, line) == 1);
+    CHECK(!Exists(deep));
+    CHECK(g_setup.meterDone == 5 * 1024);
+
+    // A path too long for mkdir's buffer stops the run instead of being cut.
+    char longDir[MAX_PATH];
+    lstrcpyA(longDir, "C:\\");
+    FillMemory(longDir + 3, 250, 'x');
+    longDir[253] = '\0';
+    ResetState(longDir);
+    CHECK(RunLine(CmdMkdir, "mkdir \"%DEFDIR%abcdefgh\"") == 0);
+    CHECK(g_setup.meterDone == 0);
+}
+
+void TestStartMeter()
+{
+    Group("startmeter adds the block's weights exactly, also beyond 4 GiB");
+    ResetState(g_dir);
+    // A sparse file of 5 GiB: its whole size counts.
+    char big[MAX_PATH];
+    wsprintfA(big, "%s\\big.bin", g_dir);
+    HANDLE file = CreateFileA(big, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = 5LL << 30;
+    SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    FILETIME t;
+    unsigned long long size = 0;
+    CHECK(GetFileInfo(big, &t, &size) == 1);
+    CHECK(size == (5ULL << 30));
+    Paths("small.txt", "unused");
+    WriteFileAged(g_src, 777, 'a', 0);
+
+    UseScript("startmeter\n"
+              "; comment\n"
+              "copy \"%DEFDIR%big.bin\" \"%DEFDIR%never.bin\"\n"
+              "MOVE \"%DEFDIR%small.txt\" \"%DEFDIR%x\"\n"
+              "mkdir \"%DEFDIR%m\"\n"
+              "welcome 3 x\n"
+              "endmeter\n"
+              "del \"%DEFDIR%after\"\n");
+    g_script.nextLine = 1;
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 1);
+    CHECK(g_setup.meterTotal == (5ULL << 30) + 777 + 1024);
+    CHECK(g_setup.meterDone == 0);
+    CHECK(g_setup.percent == 0);
+    CHECK(g_setup.progressDialog == nullptr);  // silent: no dialog
+    DeleteFileA(big);
+
+    Group("startmeter stops on a missing source or an empty block");
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDOK);
+    UseScript("startmeter\ncopy \"%DEFDIR%lost.txt\" x\nendmeter\n");
+    g_script.nextLine = 1;
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 0);
+    char expected[MAX_PATH * 2];
+    wsprintfA(expected, "ファイル%s\\lost.txtが見つかりません。", g_dir);
+    CHECK_STR(g_boxTexts, expected);
+
+    AnswerBoxesWith(IDOK);
+    UseScript("startmeter\nendmeter\n");
+    g_script.nextLine = 1;
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 0);
+    CHECK(g_boxCount == 1);
+}
+
+void TestProgressLines()
+{
+    Group("the progress dialog shows what each command does");
+    ResetState(g_dir, 0);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = g_setup.instance;
+    wc.lpszClassName = "FileCmdsOwner";
+    RegisterClassA(&wc);
+    g_setup.mainWindow = CreateWindowExA(0, wc.lpszClassName, "owner", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                                         nullptr, g_setup.instance, nullptr);
+    UseScript("startmeter\nmkdir x\nendmeter\n");
+    g_script.nextLine = 1;
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 1);
+    HWND dialog = g_setup.progressDialog;
+    CHECK(dialog != nullptr);
+    CHECK(!IsWindowEnabled(g_setup.mainWindow));
+    char text[512];
+    CHECK(RunLine(CmdMkdir, "mkdir \"%DEFDIR%shown\\\" \"フォルダの説明\"", dialog) == 1);
+    GetDlgItemTextA(dialog, IDC_PROGRESS_ACTION, text, sizeof text);
+    CHECK_STR(text, "フォルダの作成中です...");
+    char expected[MAX_PATH * 2];
+    wsprintfA(expected, "フォルダ名 : %s\\shown", g_dir);
+    GetDlgItemTextA(dialog, IDC_PROGRESS_OBJECT, text, sizeof text);
+    CHECK_STR(text, expected);
+    GetDlgItemTextA(dialog, IDC_PROGRESS_NOTE, text, sizeof text);
+    CHECK_STR(text, "フォルダの説明");
+    CHECK(RunLine(CmdDel, "del \"%DEFDIR%none\"", dialog) == 1);
+    GetDlgItemTextA(dialog, IDC_PROGRESS_ACTION, text, sizeof text);
+    CHECK_STR(text, "ファイルの削除中です...");
+    GetDlgItemTextA(dialog, IDC_PROGRESS_NOTE, text, sizeof text);
+    CHECK_STR(text, "");
+
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    CHECK(g_setup.progressDialog == nullptr);
+    CHECK(!IsWindow(dialog));
+    CHECK(IsWindowEnabled(g_setup.mainWindow));
+    DestroyWindow(g_setup.mainWindow);
+}
+
+}  // namespace
+
+int main()
+{
+    lstrcpyA(g_dir, Scratch("orvalt-files"));
+    TestCopyWeighsAndReplaces();
+    TestNewerDestination();
+    TestMissingSource();
+    TestReadOnlyDestination();
+    TestDelete();
+    TestFolders();
+    TestStartMeter();
+    TestProgressLines();
+    return Finish();
+}

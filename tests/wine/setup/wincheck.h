@@ -1,0 +1,197 @@
+// Checks and helpers of the installer's Win32-level tests: grouped checks,
+// a scratch folder per test program, files with chosen times, and a helper
+// thread that answers the message boxes the commands show and keeps their
+// texts.
+#pragma once
+#include <windows.h>
+#include <stdio.h>
+
+#include "setup.h"
+#include "setup_core.h"
+
+inline int g_failures = 0;
+inline const char *g_group = "";
+
+#define CHECK(cond)                                                              \
+    do {                                                                         \
+        if (!(cond)) {                                                           \
+            ++g_failures;                                                        \
+            printf("FAIL [%s] %s:%d: %s\n", g_group, __FILE__, __LINE__, #cond); \
+        }                                                                        \
+    } while (0)
+
+#define CHECK_STR(actual, expected)                                                        \
+    do {                                                                                   \
+        const char *a_ = (actual), *e_ = (expected);                                       \
+        if (a_ == nullptr || lstrcmpA(a_, e_) != 0) {                                      \
+            ++g_failures;                                                                  \
+            printf("FAIL [%s] %s:%d: %s is \"%s\", expected \"%s\"\n", g_group, __FILE__, \
+                   __LINE__, #actual, a_ ? a_ : "(null)", e_);                             \
+        }                                                                                  \
+    } while (0)
+
+inline void Group(const char *name)
+{
+    g_group = name;
+    printf("-- %s\n", name);
+}
+
+inline int Finish()
+{
+    printf(g_failures ? "%d check(s) failed\n" : "all checks passed\n", g_failures);
+    return g_failures;
+}
+
+// One script line run through a handler, as a step does: the command word is
+// taken first, the handler takes the rest.
+inline char g_line[sc::kPathSize];
+
+inline int RunLine(CommandHandler handler, const char *line, HWND progressDialog = nullptr)
+{
+    lstrcpynA(g_line, line, sizeof g_line);
+    sc::NextToken(g_line, " \t");
+    return handler(progressDialog);
+}
+
+// The run state of a fresh start, silent unless told otherwise.
+inline void ResetState(const char *destDir, int silent = 1)
+{
+    ZeroMemory(&g_setup, sizeof g_setup);
+    g_setup.instance = GetModuleHandleA(nullptr);
+    g_setup.installMode = 1;
+    g_setup.silent = silent;
+    g_setup.stepOk = 1;
+    lstrcpyA(g_setup.caption, "Test セットアップ");
+    lstrcpynA(g_setup.destDir, destDir, sizeof g_setup.destDir);
+}
+
+// Attaches a script text (lines separated by \n) to the interpreter.
+inline void UseScript(const char *text)
+{
+    sc::ScriptOpen(&g_script, text, static_cast<uint32_t>(lstrlenA(text)));
+}
+
+inline char g_scratch[MAX_PATH];
+
+// A scratch folder of the test program, without a trailing backslash.
+inline const char *Scratch(const char *name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    wsprintfA(g_scratch, "%s%s-%lu", temp, name, GetCurrentProcessId());
+    CreateDirectoryA(g_scratch, nullptr);
+    return g_scratch;
+}
+
+inline bool Exists(const char *path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Writes a file of `size` bytes of `fill`; its last-write time is `ageDays`
+// days before now (negative: in the future).
+inline void WriteFileAged(const char *path, DWORD size, char fill, int ageDays)
+{
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    char block[512];
+    FillMemory(block, sizeof block, fill);
+    for (DWORD done = 0; done < size;) {
+        DWORD chunk = size - done < sizeof block ? size - done : sizeof block;
+        DWORD written = 0;
+        WriteFile(file, block, chunk, &written, nullptr);
+        done += chunk;
+    }
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    FILETIME time;
+    SystemTimeToFileTime(&now, &time);
+    ULARGE_INTEGER t;
+    t.LowPart = time.dwLowDateTime;
+    t.HighPart = time.dwHighDateTime;
+    t.QuadPart -= static_cast<ULONGLONG>(static_cast<LONGLONG>(ageDays) * 864000000000LL);
+    time.dwLowDateTime = t.LowPart;
+    time.dwHighDateTime = t.HighPart;
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+}
+
+// The first byte of a file, or 0 when it cannot be read.
+inline char FirstByte(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    char c = 0;
+    DWORD read = 0;
+    ReadFile(file, &c, 1, &read, nullptr);
+    CloseHandle(file);
+    return c;
+}
+
+inline bool Contains(const char *text, const char *part)
+{
+    int n = lstrlenA(part);
+    for (const char *p = text; *p != '\0'; ++p) {
+        if (CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, p, n, part, n) == CSTR_EQUAL) return true;
+    }
+    return false;
+}
+
+// --- message boxes ----------------------------------------------------------
+// A helper thread answers every message box of this process with the given
+// button and records the texts, in order, separated by '|'. Other dialogs
+// with an OK button (the closing notices) are closed with OK and recorded as
+// "[caption]"; the progress dialog, which has none, is left alone.
+inline volatile LONG g_boxAnswer = IDOK;
+inline volatile LONG g_boxCount = 0;
+inline char g_boxTexts[4096];
+inline HANDLE g_boxThread = nullptr;
+
+inline BOOL CALLBACK FindBox(HWND window, LPARAM found)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char cls[32];
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window) && GetClassNameA(window, cls, sizeof cls) &&
+        lstrcmpA(cls, "#32770") == 0 && (GetDlgItem(window, 0xFFFF) != nullptr || GetDlgItem(window, IDOK) != nullptr)) {
+        *reinterpret_cast<HWND *>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+inline DWORD WINAPI AnswerBoxes(void *)
+{
+    for (;;) {
+        HWND box = nullptr;
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
+        if (box != nullptr) {
+            char text[1024] = "";
+            bool messageBox = GetDlgItem(box, 0xFFFF) != nullptr;
+            if (messageBox) {
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            } else {
+                text[0] = '[';
+                GetWindowTextA(box, text + 1, sizeof text - 2);
+                lstrcatA(text, "]");
+            }
+            if (g_boxTexts[0] != '\0') lstrcatA(g_boxTexts, "|");
+            if (lstrlenA(g_boxTexts) + lstrlenA(text) < static_cast<int>(sizeof g_boxTexts) - 2) {
+                lstrcatA(g_boxTexts, text);
+            }
+            InterlockedIncrement(&g_boxCount);
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(messageBox ? g_boxAnswer : IDOK, BN_CLICKED), 0);
+            while (IsWindow(box)) Sleep(10);
+        }
+        Sleep(20);
+    }
+}
+
+// Forgets the texts seen so far and answers later boxes with `answer`.
+inline void AnswerBoxesWith(int answer)
+{
+    g_boxAnswer = answer;
+    g_boxCount = 0;
+    g_boxTexts[0] = '\0';
+    if (g_boxThread == nullptr) g_boxThread = CreateThread(nullptr, 0, AnswerBoxes, nullptr, 0, nullptr);
+}
