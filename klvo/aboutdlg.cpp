@@ -74,7 +74,7 @@ void DrawSeparator(HWND dialog)
 
 }  // namespace
 
-INT_PTR CALLBACK VersionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+extern "C" __declspec(dllexport) INT_PTR CALLBACK VersionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:

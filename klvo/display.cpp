@@ -207,7 +207,7 @@ const char *FitText(HDC dc, const char *text, int width)
     return FitTextToWidth(text, width, MeasureOnDc, dc);
 }
 
-LRESULT CALLBACK StatusWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+extern "C" __declspec(dllexport) LRESULT CALLBACK StatusWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:

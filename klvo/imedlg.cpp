@@ -99,7 +99,7 @@ BOOL OnCommand(HWND dialog, int id)
 
 }  // namespace
 
-INT_PTR CALLBACK IMEDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+extern "C" __declspec(dllexport) INT_PTR CALLBACK IMEDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:

@@ -197,7 +197,7 @@ BOOL OnCommand(HWND dialog, int id)
 
 }  // namespace
 
-INT_PTR CALLBACK KeyDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+extern "C" __declspec(dllexport) INT_PTR CALLBACK KeyDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:

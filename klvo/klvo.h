@@ -28,7 +28,7 @@ extern HINSTANCE g_instance;
 extern HWND g_mainWindow;
 extern HWND g_statusWindow;           // valid only while the status bar is shown
 extern char g_emptyString[1];
-LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+extern "C" LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
 void CenterOverMain(HWND dialog);
 // Full path of KLVO.HLP beside the program or in its System folder; nullptr when absent.
 const char *FindHelpFile();
@@ -70,7 +70,7 @@ extern int FlashPainted;
 extern int FlashClosePending;
 extern HWND g_flashWindow;
 void CreateFlashWindow();
-LRESULT CALLBACK FlashWndProc(HWND, UINT, WPARAM, LPARAM);
+extern "C" LRESULT CALLBACK FlashWndProc(HWND, UINT, WPARAM, LPARAM);
 
 // --- settings store (settings.cpp) ---
 void LoadSettings();
@@ -84,7 +84,7 @@ void InvalidateDisplay();
 // id < 0: empty text. With a string argument the loaded text is its format.
 void SetStatusText(int id, const char *argument = nullptr);
 void ShowKeyHint();
-LRESULT CALLBACK StatusWndProc(HWND, UINT, WPARAM, LPARAM);
+extern "C" LRESULT CALLBACK StatusWndProc(HWND, UINT, WPARAM, LPARAM);
 void DrawEtchedLine(HDC dc, POINT from, POINT to);
 void Draw3DFrame(HDC dc, const RECT *rect, int raised);
 void DrawEmbossedText(HDC dc, const char *text, const RECT *rect);
@@ -94,6 +94,6 @@ struct KeyboardQuery;
 const KeyboardQuery *SystemKeyboard();
 
 // --- dialogs (keydlg.cpp, imedlg.cpp, aboutdlg.cpp) ---
-INT_PTR CALLBACK KeyDlgProc(HWND, UINT, WPARAM, LPARAM);
-INT_PTR CALLBACK IMEDlgProc(HWND, UINT, WPARAM, LPARAM);
-INT_PTR CALLBACK VersionDlgProc(HWND, UINT, WPARAM, LPARAM);
+extern "C" INT_PTR CALLBACK KeyDlgProc(HWND, UINT, WPARAM, LPARAM);
+extern "C" INT_PTR CALLBACK IMEDlgProc(HWND, UINT, WPARAM, LPARAM);
+extern "C" INT_PTR CALLBACK VersionDlgProc(HWND, UINT, WPARAM, LPARAM);

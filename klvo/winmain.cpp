@@ -1,7 +1,7 @@
-// Temporary entry until the main window lands.
+// Process entry of Klvo.exe; the command line is ignored.
 #include "klvo.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    return 0;
+    return KelvoMain(instance);
 }

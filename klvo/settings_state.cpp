@@ -1,4 +1,0 @@
-// The switcher's settings record.
-#include "klvo.h"
-
-SettingsRecord Settings;

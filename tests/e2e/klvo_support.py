@@ -1,0 +1,95 @@
+"""Helpers of the switcher's scenarios: the simulated IME system of the
+Wine build (configured and read under HKCU\\Software\\KelvoTest), the test
+application, and Klvo.exe itself."""
+import time
+
+from harness import check
+
+SIM = r"HKCU\Software\KelvoTest"
+KELVO = r"HKCU\Software\Mokra\Kelvo"
+IMES = [("SIMIMEA.IME", "試験用IME A"), ("SIMIMEB.IME", "試験用IME B"), ("SIMIMEC.IME", "試験用IME C")]
+WM_CLOSE, WM_HOTKEY, WM_COMMAND, WM_SYSCOMMAND = 0x10, 0x312, 0x111, 0x112
+SC_RESTORE = 0xF120
+
+
+def install_imes(s, imes=IMES):
+    for n, (name, description) in enumerate(imes, 1):
+        s.reg_add(SIM + r"\IME", str(n), "REG_SZ", f"{name}|{description}")
+
+
+def exclude(s, *names):
+    for n, name in enumerate(names):
+        s.reg_add(KELVO + r"\IME", f"IME{n}", "REG_SZ", name)
+
+
+def sim_key(hwnd):
+    return SIM + r"\Windows\%08X" % (hwnd & 0xFFFFFFFF)
+
+
+def window_ime(s, window):
+    return s.reg_query(sim_key(window["hwnd"]), "IME")
+
+
+def set_window_ime(s, window, name):
+    s.reg_add(sim_key(window["hwnd"]), "IME", "REG_SZ", name)
+
+
+def window_open(s, window):
+    v = s.reg_query(sim_key(window["hwnd"]), "Open")
+    return int(v, 0) if v else 0
+
+
+def records(s):
+    """The IMPSetIMEA, WINNLSEnableIME and SendIMEMessageExA calls so far."""
+    count = s.reg_query(SIM + r"\Record", "Count")
+    n = int(count, 0) if count else 0
+    code, out = s.wine("reg", "query", SIM + r"\Record")
+    rows = {}
+    for line in out.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) == 3 and parts[1] == "REG_SZ" and parts[0].isdigit():
+            rows[int(parts[0])] = parts[2]
+    return [rows[i] for i in range(n) if i in rows]
+
+
+def start_app(s, title, mode=""):
+    args = [title] + ([mode] if mode else [])
+    s.start(s.testapp("gui_fgapp.exe"), *args)
+    w = s.wait_window("^" + title + "$")
+    check(w is not None, f"test application '{title}' is up")
+    return w
+
+
+def start_kelvo(s):
+    proc = s.start(s.dist_file("Klvo.exe"), cwd=s.dist)
+    w = None
+    end = time.time() + 20
+    while time.time() < end and w is None:
+        found = [r for r in s.windows("^Kelvo$") if r["class"] == "KelvoClass"]
+        w = found[0] if found else None
+        time.sleep(0.3)
+    check(w is not None, "Klvo.exe shows its main window")
+    return proc, w
+
+
+def flash_windows(s):
+    return [r for r in s.windows() if r["class"] == "KelvoFlashClass"]
+
+
+def popup_gone(s, timeout=5):
+    """True once no pop-up is left (polled: the close waits for a paint)."""
+    end = time.time() + timeout
+    while time.time() < end:
+        if not flash_windows(s):
+            return True
+        time.sleep(0.3)
+    print("pop-ups still up:", flash_windows(s))
+    return False
+
+
+def bring_to_front(s, window, settle=1.8):
+    """Makes window the foreground window and lets two ticks pass."""
+    s.activate(window)
+    time.sleep(settle)
+    fg = s.foreground()
+    return fg is not None and fg["hwnd"] == window["hwnd"]
