@@ -13,6 +13,7 @@
 //   wintool menu HWND ID                  a menu command (WM_COMMAND, source 0)
 //   wintool menuselect HWND ITEM FLAGS    WM_MENUSELECT as when hovering an entry
 //   wintool message HWND MSG WPARAM LPARAM  post any message
+//   wintool hold PATH SECONDS             keep a file open, not shared for deletion
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -153,6 +154,11 @@ int main(int argc, char **argv)
     } else if (!strcmp(verb, "message") && argc > 5) {
         return PostMessageA(ParseWindow(argv[2]), strtoul(argv[3], nullptr, 0),
                             strtoull(argv[4], nullptr, 0), strtoll(argv[5], nullptr, 0)) ? 0 : 1;
+    } else if (!strcmp(verb, "hold") && argc > 3) {
+        HANDLE file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 1;
+        Sleep(atoi(argv[3]) * 1000);
+        CloseHandle(file);
     } else {
         return 2;
     }
