@@ -8,6 +8,8 @@ add_compile_options(
   $<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>
   $<$<COMPILE_LANGUAGE:C,CXX>:-fexec-charset=CP932>
   $<$<COMPILE_LANGUAGE:C,CXX>:-fno-stack-protector>
+  # No C library to call: loops must stay loops, not become strlen or memset.
+  $<$<COMPILE_LANGUAGE:C,CXX>:-fno-tree-loop-distribute-patterns>
   $<$<COMPILE_LANGUAGE:C,CXX>:-Wall>)
 add_compile_definitions(WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0400 NOMINMAX)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")

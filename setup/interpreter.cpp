@@ -68,17 +68,6 @@ const CommandHandler kHandlers[] = {
 static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == sc::CommandCount,
               "one handler slot per command of the table");
 
-// Whether a line runs in the current mode and section.
-bool LineRuns()
-{
-    if (g_setup.installMode == 1) {
-        if (g_setup.inInstallSection) return true;
-        return !g_setup.inUninstallSection;
-    }
-    if (g_setup.inUninstallSection && g_setup.installedFound) return true;
-    return !g_setup.inInstallSection && !g_setup.inUninstallSection;
-}
-
 void CloseProgressDialog()
 {
     if (g_setup.progressDialog != nullptr) {
@@ -213,27 +202,16 @@ void ScriptStep()
 
     const char *word = sc::NextToken(g_lineBuffer, kSeparators);
     sc::CommandId id = sc::LookupCommand(word);
-    switch (id) {
-    case sc::CmdEnd:
+    if (id == sc::CmdEnd) {
         FinishScript();
         return;
-    case sc::CmdStartInstall:
-        g_setup.inInstallSection = 1;
-        break;
-    case sc::CmdEndInstall:
-        g_setup.inInstallSection = 0;
-        break;
-    case sc::CmdStartUninstall:
-        g_setup.inUninstallSection = 1;
-        break;
-    case sc::CmdEndUninstall:
-        g_setup.inUninstallSection = 0;
-        break;
-    default:
-        if (id != sc::CmdNone && LineRuns() && kHandlers[id] != nullptr) {
-            if (!kHandlers[id](g_setup.progressDialog)) g_setup.stepOk = 0;
-        }
-        break;
+    }
+    // Section markers count wherever they stand; other lines run by section.
+    if (!sc::ApplySectionMarker(id, &g_setup.inInstallSection, &g_setup.inUninstallSection) &&
+        id != sc::CmdNone && kHandlers[id] != nullptr &&
+        sc::SectionRuns(g_setup.installMode, g_setup.inInstallSection, g_setup.inUninstallSection,
+                        g_setup.installedFound)) {
+        if (!kHandlers[id](g_setup.progressDialog)) g_setup.stepOk = 0;
     }
 
     if (g_setup.meterTotal != 0) {

@@ -6,50 +6,24 @@
 #include <windows.h>
 #include <stdio.h>
 
+#include "../checks.h"
 #include "setup.h"
 #include "setup_core.h"
 
-inline int g_failures = 0;
-inline const char *g_group = "";
-
-#define CHECK(cond)                                                              \
-    do {                                                                         \
-        if (!(cond)) {                                                           \
-            ++g_failures;                                                        \
-            printf("FAIL [%s] %s:%d: %s\n", g_group, __FILE__, __LINE__, #cond); \
-        }                                                                        \
-    } while (0)
-
-#define CHECK_STR(actual, expected)                                                        \
-    do {                                                                                   \
-        const char *a_ = (actual), *e_ = (expected);                                       \
-        if (a_ == nullptr || lstrcmpA(a_, e_) != 0) {                                      \
-            ++g_failures;                                                                  \
-            printf("FAIL [%s] %s:%d: %s is \"%s\", expected \"%s\"\n", g_group, __FILE__, \
-                   __LINE__, #actual, a_ ? a_ : "(null)", e_);                             \
-        }                                                                                  \
-    } while (0)
-
-inline void Group(const char *name)
-{
-    g_group = name;
-    printf("-- %s\n", name);
-}
-
-inline int Finish()
-{
-    printf(g_failures ? "%d check(s) failed\n" : "all checks passed\n", g_failures);
-    return g_failures;
-}
 
 // One script line run through a handler, as a step does: the command word is
 // taken first, the handler takes the rest.
 inline char g_line[sc::kPathSize];
 
-inline int RunLine(CommandHandler handler, const char *line, HWND progressDialog = nullptr)
+inline void PrimeLine(const char *line)
 {
     lstrcpynA(g_line, line, sizeof g_line);
     sc::NextToken(g_line, " \t");
+}
+
+inline int RunLine(CommandHandler handler, const char *line, HWND progressDialog = nullptr)
+{
+    PrimeLine(line);
     return handler(progressDialog);
 }
 
@@ -62,6 +36,7 @@ inline void ResetState(const char *destDir, int silent = 1)
     g_setup.silent = silent;
     g_setup.stepOk = 1;
     lstrcpyA(g_setup.caption, "Test セットアップ");
+    lstrcpyA(g_setup.programFilesDir, "C:\\Program Files");
     lstrcpynA(g_setup.destDir, destDir, sizeof g_setup.destDir);
 }
 
@@ -76,16 +51,16 @@ inline char g_scratch[MAX_PATH];
 // A scratch folder of the test program, without a trailing backslash.
 inline const char *Scratch(const char *name)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    wsprintfA(g_scratch, "%s%s-%lu", temp, name, GetCurrentProcessId());
-    CreateDirectoryA(g_scratch, nullptr);
+    MakeScratchFolder(g_scratch, name);
     return g_scratch;
 }
 
-inline bool Exists(const char *path)
+inline void WriteTextFile(const char *path, const char *text)
 {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text, lstrlenA(text), &written, nullptr);
+    CloseHandle(file);
 }
 
 // Writes a file of `size` bytes of `fill`; its last-write time is `ageDays`

@@ -2,7 +2,7 @@
 // real file system. Started with a -cleanup option, this program records its
 // command line (the copy that cleanupinstall and cleanupuninstall start)
 // into the file named by ORVALT_TEST_RECORD and ends.
-#include "checks.h"
+#include "wincheck.h"
 
 namespace {
 
@@ -46,11 +46,11 @@ void MakeFolders(const char *relative)
     CreateDirectoryA(path, nullptr);
 }
 
-bool Exists(const char *relative)
+bool ExistsInRoot(const char *relative)
 {
     char path[MAX_PATH];
     Path(path, relative);
-    return FileExists(path);
+    return ::Exists(path);
 }
 
 // A clean-up copy as the command line leaves it: timer running, operands set.
@@ -89,15 +89,15 @@ void TestWaitsWhileInUse()
     for (int tick = 0; tick < 3; ++tick) {
         CleanupTick(g_window, InstallTimer);
         CHECK(!QuitPosted());
-        CHECK(FileExists(file));
+        CHECK(::Exists(file));
         CHECK(TimerRunning(InstallTimer));
     }
     CloseHandle(held);
     CleanupTick(g_window, InstallTimer);
-    CHECK(!FileExists(file));
+    CHECK(!::Exists(file));
     CHECK(QuitPosted());
     CHECK(!TimerRunning(InstallTimer));
-    CHECK(Exists("Wait"));  // the install copy never prunes
+    CHECK(ExistsInRoot("Wait"));  // the install copy never prunes
 }
 
 void TestFileAlreadyGone()
@@ -121,7 +121,7 @@ void TestFileAlreadyGone()
     CleanupTick(g_window, UninstallTimer);
     CHECK(QuitPosted());
     CHECK(!TimerRunning(UninstallTimer));
-    CHECK(Exists("NoOperand\\Empty"));
+    CHECK(ExistsInRoot("NoOperand\\Empty"));
 
     MakeFolders("NoFolder\\Empty");
     StartCopyState(UninstallTimer, "NoFolder\\Empty\\Rouninst.exe", nullptr, "NoFolder");
@@ -130,8 +130,8 @@ void TestFileAlreadyGone()
     lstrcatA(g_setup.cleanupDir, "\\NoFolder\\Empty");
     CleanupTick(g_window, UninstallTimer);
     CHECK(QuitPosted());
-    CHECK(!Exists("NoFolder\\Empty\\Rouninst.exe"));
-    CHECK(Exists("NoFolder\\Empty"));
+    CHECK(!ExistsInRoot("NoFolder\\Empty\\Rouninst.exe"));
+    CHECK(ExistsInRoot("NoFolder\\Empty"));
 }
 
 void TestReadOnly()
@@ -146,8 +146,8 @@ void TestReadOnly()
     CleanupTick(g_window, UninstallTimer);
     CHECK(QuitPosted());
     CHECK(!TimerRunning(UninstallTimer));
-    CHECK(FileExists(file));
-    CHECK(Exists("RO\\Mokra\\Kelvo\\System"));
+    CHECK(::Exists(file));
+    CHECK(ExistsInRoot("RO\\Mokra\\Kelvo\\System"));
     SetFileAttributesA(file, FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -160,8 +160,8 @@ void TestPruning()
     WriteTextFile(g_setup.cleanupFile, "MZ");
     CleanupTick(g_window, UninstallTimer);
     CHECK(QuitPosted());
-    CHECK(!Exists("Prune\\Program Files\\Mokra"));
-    CHECK(Exists("Prune\\Program Files"));  // differs only in case: pruning stops
+    CHECK(!ExistsInRoot("Prune\\Program Files\\Mokra"));
+    CHECK(ExistsInRoot("Prune\\Program Files"));  // differs only in case: pruning stops
 
     Group("a folder that still holds a file stops pruning there");
     MakeFolders("Busy\\Program Files\\Mokra\\Kelvo\\System");
@@ -172,8 +172,8 @@ void TestPruning()
                    "Busy\\Program Files\\Mokra\\Kelvo\\System", "Busy\\Program Files");
     CleanupTick(g_window, UninstallTimer);
     CHECK(QuitPosted());
-    CHECK(!Exists("Busy\\Program Files\\Mokra\\Kelvo\\System"));
-    CHECK(Exists("Busy\\Program Files\\Mokra\\Kelvo\\Readme.txt"));
+    CHECK(!ExistsInRoot("Busy\\Program Files\\Mokra\\Kelvo\\System"));
+    CHECK(ExistsInRoot("Busy\\Program Files\\Mokra\\Kelvo\\Readme.txt"));
 
     Group("outside the program-files folder pruning goes up to the first folder that stays");
     MakeFolders("Outside\\Tools\\Kelvo\\表示");  // 表 ends in a 5C trail byte
@@ -181,15 +181,15 @@ void TestPruning()
                    "Outside\\Tools\\Kelvo\\表示", "Elsewhere");
     CleanupTick(g_window, UninstallTimer);
     CHECK(QuitPosted());
-    CHECK(!Exists("Outside"));
-    CHECK(FileExists(g_root));  // holds the other cases' folders
+    CHECK(!ExistsInRoot("Outside"));
+    CHECK(::Exists(g_root));  // holds the other cases' folders
 
     Group("the install copy never prunes");
     MakeFolders("InstallOnly\\Empty");
     StartCopyState(InstallTimer, "InstallOnly\\Empty\\Setup.exe", "InstallOnly\\Empty", "Elsewhere");
     CleanupTick(g_window, InstallTimer);
     CHECK(QuitPosted());
-    CHECK(Exists("InstallOnly\\Empty"));
+    CHECK(ExistsInRoot("InstallOnly\\Empty"));
 }
 
 // Reads the command line the started copy recorded; waits up to 10 s.

@@ -1,6 +1,6 @@
 // The Start-menu commands against the shell's Program Manager service:
 // what the groups and items leave under the Start menu's Programs folder.
-#include "checks.h"
+#include "wincheck.h"
 
 #include <shlobj.h>
 #include <string.h>
@@ -8,7 +8,6 @@
 namespace {
 
 char g_programs[MAX_PATH];  // the Start menu's Programs folder
-char g_scratch[MAX_PATH];
 
 void InGroup(char *out, const char *group, const char *name)
 {
@@ -31,7 +30,7 @@ bool ItemExists(const char *group, const char *title)
     char name[MAX_PATH], path[MAX_PATH];
     wsprintfA(name, "%s.lnk", title);
     InGroup(path, group, name);
-    return FileExists(path);
+    return Exists(path);
 }
 
 // True when the shortcut file holds text (the shell records the target

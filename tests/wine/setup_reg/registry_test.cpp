@@ -1,5 +1,5 @@
 // regcreatekey, regdeletekey and regsetvalue against the real registry.
-#include "checks.h"
+#include "wincheck.h"
 
 namespace {
 
