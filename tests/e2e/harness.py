@@ -127,10 +127,14 @@ class Session:
         return path
 
     # -- programs -----------------------------------------------------------
-    def start(self, program, *args, cwd=None):
+    def start(self, program, *args, cwd=None, output=None):
+        """Starts a program; its standard output goes to the file `output`
+        (never a pipe: Wine's helper processes would inherit it)."""
+        out = open(output, "wb") if output else subprocess.DEVNULL
         proc = subprocess.Popen([WINE64, program, *args], env=self.env, cwd=cwd or self.prefix,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+                                stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL)
+        if output:
+            out.close()
         self._procs.append(proc)
         return proc
 

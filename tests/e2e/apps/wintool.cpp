@@ -14,6 +14,8 @@
 //   wintool menuselect HWND ITEM FLAGS    WM_MENUSELECT as when hovering an entry
 //   wintool message HWND MSG WPARAM LPARAM  post any message
 //   wintool hold PATH SECONDS             keep a file open, not shared for deletion
+//   wintool helpspy SECONDS               stand in for the help engine: print
+//                                         every request that WinHelpA sends
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -45,6 +47,53 @@ static void FromUtf8(const char *utf8, char *ansi, int size)
     WCHAR wide[2048];
     MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 2048);
     WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, size, nullptr, nullptr);
+}
+
+// The help engine's window: WinHelpA finds it by its class and hands it each
+// request as WM_COPYDATA holding a WINHELP record.
+struct HelpRequest {
+    WORD size;
+    WORD command;
+    LONG data;
+    LONG reserved;
+    WORD fileOffset;
+    WORD dataOffset;
+};
+
+static LRESULT CALLBACK HelpSpyProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA) {
+        const COPYDATASTRUCT *copy = (const COPYDATASTRUCT *)lParam;
+        const HelpRequest *request = (const HelpRequest *)copy->lpData;
+        const char *base = (const char *)request;
+        printf("{\"command\": %u, \"data\": %ld, \"file\": ", request->command, (long)request->data);
+        PutJsonString(request->fileOffset ? base + request->fileOffset : "");
+        printf(", \"text\": ");
+        PutJsonString(request->dataOffset ? base + request->dataOffset : "");
+        printf("}\n");
+        fflush(stdout);
+        return TRUE;
+    }
+    return DefWindowProcA(w, message, wParam, lParam);
+}
+
+static int HelpSpy(int seconds)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = HelpSpyProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MS_WINHELP";
+    RegisterClassA(&wc);
+    CreateWindowA("MS_WINHELP", "help spy", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    printf("{\"ready\": 1}\n");
+    fflush(stdout);
+    DWORD end = GetTickCount() + seconds * 1000;
+    while (GetTickCount() < end) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(10);
+    }
+    return 0;
 }
 
 static HWND ParseWindow(const char *text) { return (HWND)(INT_PTR)strtoll(text, nullptr, 0); }
@@ -154,6 +203,8 @@ int main(int argc, char **argv)
     } else if (!strcmp(verb, "message") && argc > 5) {
         return PostMessageA(ParseWindow(argv[2]), strtoul(argv[3], nullptr, 0),
                             strtoull(argv[4], nullptr, 0), strtoll(argv[5], nullptr, 0)) ? 0 : 1;
+    } else if (!strcmp(verb, "helpspy") && argc > 2) {
+        return HelpSpy(atoi(argv[2]));
     } else if (!strcmp(verb, "hold") && argc > 3) {
         HANDLE file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return 1;
