@@ -24,8 +24,21 @@ protected:
         text = ShippedText();
         ASSERT_FALSE(text.empty()) << SHIPPED_SCRIPT;
         FakeMachine::Reset();
-        FakeMachine::files = {{"Klvo.exe", 40000}, {"Klvo.hlp", 30000}, {"Readme.txt", 5000},
-                              {"Manual.txt", 7000},  {"Setup.exe", 60000}};
+    }
+    // Every distribution file (a relative name) is 1000 bytes long; other
+    // files exist only when listed in FakeMachine::files.
+    static int DistributionFile(const char* path, uint64_t* size) {
+        bool absolute = path[0] == '\\' || (path[0] != '\0' && path[1] == ':');
+        if (!absolute) {
+            *size = 1000;
+            return 1;
+        }
+        return FakeMachine::FileSize(path, size);
+    }
+    static sc::ScriptHost Host() {
+        sc::ScriptHost host = FakeMachine::Host();
+        host.fileSize = &DistributionFile;
+        return host;
     }
     std::string text;
 };
@@ -67,7 +80,7 @@ TEST_F(ShippedScript, InstallRunWalksEveryLineAndMeasuresItsBlocks) {
         if (!sc::SectionRuns(1, inInstall, inUninstall, 1)) continue;
         if (id != sc::CmdNone) ran.push_back(s->currentLine);
         if (id == sc::CmdStartMeter) {
-            sc::ScriptHost host = FakeMachine::Host();
+            sc::ScriptHost host = Host();
             sc::MeterScan scan;
             ASSERT_EQ(sc::ScanMeterTotal(s.get(), &host, &scan), sc::MeterOk) << scan.missingPath;
             totals.push_back(scan.total);
@@ -77,9 +90,7 @@ TEST_F(ShippedScript, InstallRunWalksEveryLineAndMeasuresItsBlocks) {
     EXPECT_EQ(s->currentLine, 72);
     // Two folders, four moves, the uninstaller copy, twelve registry lines;
     // then the group and the item.
-    EXPECT_EQ(totals, (std::vector<uint64_t>{2 * 1024u + 40000u + 30000u + 5000u + 7000u +
-                                                 60000u + 12 * 1024u,
-                                             2 * 1024u}));
+    EXPECT_EQ(totals, (std::vector<uint64_t>{2 * 1024u + 5 * 1000u + 12 * 1024u, 2 * 1024u}));
     // Lines 48 to 70 (the uninstall section) never ran.
     for (int32_t l : ran) EXPECT_TRUE(l < 48 || l > 70) << l;
 }
@@ -88,7 +99,7 @@ TEST_F(ShippedScript, CheckerFindsNothing) {
     // The uninstall run copies the installed uninstaller away.
     FakeMachine::files["C:\\Program Files\\Mokra\\Kelvo\\System\\Rouninst.exe"] = 60000;
     TestScript s(text);
-    sc::ScriptHost host = FakeMachine::Host();
+    sc::ScriptHost host = Host();
     sc::CheckResult r = sc::CheckScript(s.get(), &host, nullptr, nullptr);
     EXPECT_EQ(r.errors, 0);
     EXPECT_EQ(r.warnings, 0);
