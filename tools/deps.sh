@@ -5,7 +5,7 @@ set -e
 PACKAGES=(
   cmake ninja-build clang libclang-rt-14-dev libgtest-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-  wine wine64 xvfb xdotool x11-utils imagemagick locales
+  wine wine64 xvfb xdotool x11-utils x11-apps imagemagick locales
   fonts-ipafont-gothic fonts-ipafont-mincho python3 python3-pefile nsis
 )
 missing=()
