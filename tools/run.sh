@@ -12,10 +12,15 @@ if [ "${1:-}" = "--drive" ] && [ -n "${DISPLAY:-}" ]; then
   source tools/wine-env.sh
   wine_new_prefix "$(mktemp -d /tmp/kelvo-drive.XXXXXX)"
   trap wine_cleanup EXIT
-  echo "Prefix: $WINEPREFIX. Close the installer and Kelvo to end."
-  cd build/dist/win64
-  wine_run Setup.exe
-  wine_run wineserver -w 2>/dev/null || /usr/lib/wine/wineserver -w
+  # The installer moves its files away and deletes itself: give it a copy.
+  mkdir -p "$WINEPREFIX/drive_c/Kelvo"
+  cp build/dist/win64/* "$WINEPREFIX/drive_c/Kelvo/"
+  cp build/dist/win64/*.IME "$WINEPREFIX/drive_c/windows/system32/"
+  echo "Prefix: $WINEPREFIX"
+  echo "Setup.exe starts now; after the installation, start Kelvo from the Start menu"
+  echo "item or from C:\\Program Files\\Mokra\\Kelvo. This ends when every Wine program has ended."
+  (cd "$WINEPREFIX/drive_c/Kelvo" && wine_run Setup.exe)
+  "$WINESERVER" -w
   exit 0
 fi
 /usr/bin/python3 tools/showcase.py
