@@ -40,8 +40,12 @@ bool SelectOk(HWND dialog)
 
 bool FolderOk(HWND dialog)
 {
+    // The control cuts a long text after a lead byte; cut it again between
+    // two characters, so that no half character ends the folder.
+    char typed[PathSize + 1];
+    GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, typed, sizeof typed);
     char folder[PathSize];
-    GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, folder, PathSize);
+    sc::CopyText(folder, PathSize, typed);
     if (!IsFullFolderPath(folder)) {
         // An empty or relative folder would put %DEFDIR% at a drive root.
         char text[MessageSize];

@@ -183,12 +183,7 @@ void FindProgramFilesDir(char *out)
                       &key) != ERROR_SUCCESS) {
         return;
     }
-    DWORD size = PathSize - 1;
-    DWORD type;
-    if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE *>(out), &size) ==
-        ERROR_SUCCESS) {
-        out[size < PathSize ? size : PathSize - 1] = '\0';
-    } else {
+    if (!ReadRegistryText(key, "ProgramFilesDir", out)) {
         // The Windows drive's root followed by "Program Files".
         if (GetWindowsDirectoryA(out, PathSize) >= 3) {
             lstrcpyA(out + 3, "Program Files");

@@ -72,6 +72,19 @@ HKEY RootKeyOf(int number)
     }
 }
 
+int ReadRegistryText(HKEY key, const char *valueName, char *out)
+{
+    // One byte more than the data may take, for data stored without its NUL.
+    char data[PathSize + 1];
+    DWORD size = PathSize;
+    DWORD type;
+    if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE *>(data), &size) != ERROR_SUCCESS)
+        return 0;
+    data[size < PathSize ? size : PathSize] = '\0';
+    sc::CopyText(out, PathSize, data);  // cut between characters if need be
+    return 1;
+}
+
 // regcreatekey root subkey
 int CmdRegCreateKey(HWND progressDialog)
 {

@@ -130,6 +130,10 @@ int CmdRegDeleteKey(HWND);
 int CmdRegSetValue(HWND);
 // Root key of a script root number 0..3; nullptr for any other number.
 HKEY RootKeyOf(int number);
+// Reads a value of an open key as text into out (PathSize bytes), whatever
+// its registry type: up to 260 bytes of data, a text of 259 bytes and
+// its NUL included. 0 when the value cannot be read.
+int ReadRegistryText(HKEY key, const char *valueName, char *out);
 
 // --- Program Manager commands (progman.cpp) ---
 int CmdDdeStart(HWND);

@@ -57,12 +57,7 @@ int CmdDefaultDirFromReg(HWND)
     HKEY key;
     if (RegOpenKeyExA(rootKey, subkey ? subkey : "", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 1;
     char data[PathSize];
-    DWORD size = PathSize - 1;
-    DWORD type;
-    if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE *>(data), &size) == ERROR_SUCCESS) {
-        data[size < PathSize ? size : PathSize - 1] = '\0';
-        lstrcpyA(g_setup.destDir, data);
-    }
+    if (ReadRegistryText(key, valueName, data)) lstrcpyA(g_setup.destDir, data);
     RegCloseKey(key);
     return 1;
 }

@@ -283,6 +283,18 @@ void TestFolderRules()
     CHECK(!IsFullFolderPath("\\\\server"));
     CHECK(!IsFullFolderPath("\\\\server\\"));
     CHECK(!IsFullFolderPath(" C:\\X"));
+
+    Group("a folder typed longer than the field holds is cut between two characters");
+    ResetState("");
+    g_setup.mainWindow = GetDesktopWindow();
+    HWND page = CreateDialogParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_FOLDER), nullptr, FolderDlgProc, 0);
+    char typed[400] = "C:\\d";
+    for (int i = 0; i < 150; ++i) lstrcatA(typed, "あ");
+    SetDlgItemTextA(page, IDC_FOLDER_EDIT, typed);
+    SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    DestroyWindow(page);
+    lstrcpynA(expected, typed, 4 + 127 * 2 + 1);  // 258 bytes: no half of the 128th あ
+    CHECK_STR(g_setup.destDir, expected);
 }
 
 void TestEarlierInstallation()
@@ -308,6 +320,37 @@ void TestEarlierInstallation()
     CHECK_STR(g_setup.destDir, "");
     CHECK(RunLine(CmdDefaultDirChk, "defaultdirchk") == 1);
     CHECK(g_setup.installedFound == 0);
+
+    // A folder of 259 bytes, its NUL filling all 260: still found. The
+    // Program Files folder is read the same way.
+    char longFolder[PathSize];
+    lstrcpyA(longFolder, "C:\\");
+    for (int i = 3; i < PathSize - 1; ++i) longFolder[i] = (i % 20 == 0) ? '\\' : 'd';
+    longFolder[PathSize - 1] = '\0';
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    RegSetValueExA(k, "Path", 0, REG_SZ, reinterpret_cast<const BYTE *>(longFolder), sizeof longFolder);
+    RegCloseKey(k);
+    ResetState("");
+    CHECK(RunLine(CmdDefaultDirFromReg, "defaultdirfromreg 2 \"SOFTWARE\\OrvaltTest\\App Paths\\Tool.exe\" \"Path\"") == 1);
+    CHECK_STR(g_setup.destDir, longFolder);
+
+    const char versionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+    char saved[PathSize + 1];
+    DWORD savedSize = sizeof saved;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, versionKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    bool hadValue = RegQueryValueExA(k, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE *>(saved),
+                                     &savedSize) == ERROR_SUCCESS;
+    RegSetValueExA(k, "ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE *>(longFolder), sizeof longFolder);
+    char programFiles[PathSize];
+    FindProgramFilesDir(programFiles);
+    CHECK_STR(programFiles, longFolder);
+    if (hadValue) {
+        RegSetValueExA(k, "ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE *>(saved), savedSize);
+    } else {
+        RegDeleteValueA(k, "ProgramFilesDir");
+    }
+    RegCloseKey(k);
+
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\OrvaltTest\\App Paths\\Tool.exe");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\OrvaltTest\\App Paths");
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\OrvaltTest");
