@@ -54,10 +54,18 @@ void EnableSoundFields(HWND dialog, bool enable)
     EnableItem(dialog, IDC_SOUND_BROWSE, enable);
 }
 
+// The edit text, at most 259 bytes; a text cut inside a double-byte
+// character loses the half character.
+void ReadSoundText(HWND dialog, char *path)
+{
+    path[0] = 0;
+    GetDlgItemTextA(dialog, IDC_SOUND_FILE, path, PathSize);
+    DropBrokenTail(path);
+}
+
 void ReadSoundEdit(HWND dialog)
 {
-    g_soundPath[0] = 0;
-    GetDlgItemTextA(dialog, IDC_SOUND_FILE, g_soundPath, PathSize);
+    ReadSoundText(dialog, g_soundPath);
 }
 
 void FillKeyCombo(HWND dialog, int comboId, KeyChoice *table)
@@ -108,8 +116,8 @@ void OnOk(HWND dialog)
                                   false, false, false);
     Settings.OnOffVKey = onOff.VirtualKey;
     Settings.OnOffKeyModifier = onOff.Modifiers;
-    Settings.SoundFile[0] = 0;
-    GetDlgItemTextA(dialog, IDC_SOUND_FILE, Settings.SoundFile, sizeof(Settings.SoundFile));
+    static_assert(sizeof(Settings.SoundFile) == PathSize, "the sound path holds an edit text");
+    ReadSoundText(dialog, Settings.SoundFile);
     Settings.PlaySound = IsTicked(dialog, IDC_PLAY_SOUND) ? 1 : 0;
     g_keyDialog = nullptr;
     EndDialog(dialog, 1);

@@ -2,6 +2,7 @@
 // Registry work is silent: a value that cannot be read leaves its field as
 // it was, and a failed write is ignored.
 #include "klvo.h"
+#include "core/core.h"
 
 SettingsRecord Settings = {
     VK_F2,          // ChangeVKey
@@ -104,6 +105,7 @@ static void LoadExcludedImes()
         if (r != ERROR_SUCCESS) break;
         data[sizeof data - 1] = 0;
         if (dataSize < sizeof data) data[dataSize] = 0;
+        DropBrokenTail((char *)data);       // data cut at 511 bytes keeps whole characters
         AddExcludedIme((const char *)data);
     }
     RegCloseKey(key);
@@ -157,8 +159,10 @@ void LoadSoundFile()
     if (!key) return;
     char path[MAX_PATH];
     DWORD size = sizeof path, type;
-    if (RegQueryValueExA(key, "", nullptr, &type, (BYTE *)path, &size) == ERROR_SUCCESS) {
-        path[sizeof path - 1] = 0;
+    // Data that fills the buffer without a terminator is a path too long
+    // for it; cutting it could split a double-byte character.
+    if (RegQueryValueExA(key, "", nullptr, &type, (BYTE *)path, &size) == ERROR_SUCCESS &&
+        (size < sizeof path || path[sizeof path - 1] == 0)) {
         if (size < sizeof path) path[size] = 0;
         lstrcpyA(Settings.SoundFile, path);
     }

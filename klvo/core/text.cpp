@@ -48,3 +48,16 @@ int CutAtLastBackslash(char *path)
     *last = 0;
     return 1;
 }
+
+int DropBrokenTail(char *text)
+{
+    for (char *p = text; *p; ++p) {
+        if (!IsLeadByte932((unsigned char)*p)) continue;
+        if (!p[1]) {
+            *p = 0;
+            return 1;
+        }
+        ++p;
+    }
+    return 0;
+}

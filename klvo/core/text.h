@@ -12,3 +12,6 @@ int AppendText(char *buffer, unsigned size, const char *text);
 // Ends path just before its last backslash, stepping over double-byte
 // characters so that a trail byte 0x5C is never taken for one. 0 if there is none.
 int CutAtLastBackslash(char *path);
+// Drops a lead byte left without its trail byte at the end of text (a text
+// cut short by a byte count); 1 when one was dropped.
+int DropBrokenTail(char *text);

@@ -28,6 +28,19 @@ TEST(CoreText, TrailByte5CIsNotASeparator)
     EXPECT_STREQ(folder, "C:");
 }
 
+TEST(CoreText, DropBrokenTailKeepsWholeCharacters)
+{
+    char cut[16] = "C:\\a\x82\xA0\x82";          // "あ" and half of another
+    EXPECT_EQ(DropBrokenTail(cut), 1);
+    EXPECT_STREQ(cut, "C:\\a\x82\xA0");
+    char whole[16] = "\x95\x5C\x82\xA0";           // two whole characters, one with trail byte 0x5C
+    EXPECT_EQ(DropBrokenTail(whole), 0);
+    EXPECT_STREQ(whole, "\x95\x5C\x82\xA0");
+    char trailLead[8] = "\x82\x9F";                // 0x9F is a trail byte here, not a lead byte
+    EXPECT_EQ(DropBrokenTail(trailLead), 0);
+    EXPECT_STREQ(trailLead, "\x82\x9F");
+}
+
 TEST(CoreText, AppendNeverOverruns)
 {
     char buffer[12];

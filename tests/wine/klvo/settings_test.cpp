@@ -200,6 +200,17 @@ static void ExcludedEntries()
     }
     CHECK(sawFirst && sawLast);
 
+    Group("an entry of 512 bytes with no terminator keeps whole characters");
+    Fresh();
+    char full[512];
+    for (int i = 0; i < 510; ++i) full[i] = 'n';
+    full[510] = (char)0x82;
+    full[511] = (char)0xA0;
+    PutValue(ImeKey, "a", REG_BINARY, full, sizeof full);
+    LoadSettings();
+    CHECK_EQ(ExcludedNames(names, 60), 1);
+    CHECK_EQ(lstrlenA(names[0]), 510);
+
     Group("gaps and duplicates: names stay consecutive");
     Fresh();
     AddExcludedIme("A.IME");
@@ -233,6 +244,16 @@ static void SoundPath()
     for (int i = 0; i < 399; ++i) longPath[i] = 'p';
     longPath[399] = 0;
     PutText(SoundEvent, "", longPath);
+    LoadSoundFile();
+    CHECK_STR(Settings.SoundFile, "C:\\Windows\\Media\\chimes.wav");
+
+    // 260 bytes with no terminator ending in a double-byte character: the
+    // path does not fit with its NUL, and cutting it would leave half a character.
+    char full[MAX_PATH];
+    for (int i = 0; i < MAX_PATH - 2; ++i) full[i] = 'q';
+    full[MAX_PATH - 2] = (char)0x82;
+    full[MAX_PATH - 1] = (char)0xA0;
+    PutValue(SoundEvent, "", REG_BINARY, full, sizeof full);
     LoadSoundFile();
     CHECK_STR(Settings.SoundFile, "C:\\Windows\\Media\\chimes.wav");
 }

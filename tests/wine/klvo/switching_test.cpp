@@ -452,8 +452,32 @@ static void CALLBACK AnswerKeyDialog(HWND, UINT, UINT_PTR id, DWORD)
     EndDialog(dialog, IDCANCEL);
 }
 
+// Types a sound path of 258 bytes and a double-byte character into the
+// dialog, one byte more than the setting holds, and presses OK.
+static void CALLBACK AnswerLongSoundPath(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
+    if (!dialog) return;
+    KillTimer(nullptr, id);
+    char path[MAX_PATH + 1];
+    for (int i = 0; i < MAX_PATH - 2; ++i) path[i] = 'w';
+    path[MAX_PATH - 2] = (char)0x82;   // the hiragana a
+    path[MAX_PATH - 1] = (char)0xA0;
+    path[MAX_PATH] = 0;
+    SetDlgItemTextA(dialog, IDC_SOUND_FILE, path);
+    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
 static void KeyDialog(HWND main, HWND probe)
 {
+    Group("OK keeps whole characters of a sound path longer than the setting");
+    SetTimer(nullptr, 0, 100, AnswerLongSoundPath);
+    SendMessageA(main, WM_COMMAND, IDM_KEYSETTINGS, 0);
+    CHECK_EQ(lstrlenA(Settings.SoundFile), MAX_PATH - 2);   // the half character is dropped
+    Settings.SoundFile[0] = 0;
+    Settings.PlaySound = 0;
+
     Group("a change of modifier in the key dialog registers the change key again");
     Settings.ChangeVKey = VK_F9;
     Settings.ChangeKeyModifier = 0;
