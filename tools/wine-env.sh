@@ -90,15 +90,23 @@ wine_new_prefix() {
 
 wine_display() {
     [ -n "${DISPLAY:-}" ] && return 0
-    local n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display itself and writes its number to fd 3; a
+    # look-then-start here would let two parallel runs share one server and
+    # the first to finish would kill it under the other.
+    local numfile i n=
+    numfile=$(mktemp /tmp/kelvo-xvfb.XXXXXX)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
     _wine_started_xvfb=$!
-    local i
-    for i in $(seq 1 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
+    for i in $(seq 1 100); do
+        n=$(tr -dc 0-9 <"$numfile")
+        [ -n "$n" ] && break
         sleep 0.1
     done
+    rm -f "$numfile"
+    if [ -z "$n" ]; then
+        echo "wine-env: Xvfb did not start" >&2
+        return 1
+    fi
     export DISPLAY=":$n"
 }
 
