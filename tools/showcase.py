@@ -78,6 +78,9 @@ class Showcase:
 
     def shot(self, title, filename, outcome="ok"):
         self.s.screenshot(filename)
+        self.kept(title, filename, outcome)
+
+    def kept(self, title, filename, outcome="ok"):
         self.steps.append((title, filename, outcome))
         print(f"[{outcome}] {title} -> {filename}", flush=True)
 
@@ -116,7 +119,7 @@ class Showcase:
         startmenu = s.wait_window(r"\[ｽﾀｰﾄ\] ﾒﾆｭｰへの登録確認", 60)
         burst.stop()
         if burst.keep_meter(os.path.join(s.artifacts, "04-progress.png")):
-            self.steps.append(("Progress dialog with its block meter", "04-progress.png", "ok"))
+            self.kept("Progress dialog with its block meter", "04-progress.png")
         else:
             self.note("The progress dialog came and went too fast for a screenshot", "ok")
         self.dialog(r"\[ｽﾀｰﾄ\] ﾒﾆｭｰへの登録確認", "Start-menu question", "05-startmenu.png")
