@@ -11,15 +11,20 @@ constexpr UINT_PTR InstallTimer = 1000;
 constexpr UINT_PTR UninstallTimer = 1001;
 
 // Starts program with the given command line (which names the options
-// only). A copy that cannot be started leaves our file in place, silently.
+// only), in the folder the program lives in: a copy that kept our current
+// folder would hold it, and a folder that is some process's current folder
+// cannot be removed. A copy that cannot be started leaves our file in
+// place, silently.
 void StartCopy(const char *program, char *commandLine)
 {
+    char folder[PathSize];
+    bool haveFolder = FolderOfPath(folder, program);
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof process);
-    if (CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, haveFolder ? folder : nullptr,
                        &startup, &process)) {
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
@@ -67,7 +72,8 @@ int CmdCleanupInstall(HWND)
     if (!ExpandArg(program, NextArg()))
         return 0;
     char ownPath[PathSize];
-    GetModuleFileNameA(g_setup.instance, ownPath, sizeof ownPath);
+    if (!OwnProgramPath(ownPath))
+        return 1;  // a cut name would make the copy delete another file
     char commandLine[MessageSize];
     wsprintfA(commandLine, "-cleanupinstall \"%s\"", ownPath);
     StartCopy(program, commandLine);
@@ -85,7 +91,8 @@ int CmdCleanupUninstall(HWND)
     if (!ExpandArg(folder, NextArg()))
         return 0;
     char ownPath[PathSize];
-    GetModuleFileNameA(g_setup.instance, ownPath, sizeof ownPath);
+    if (!OwnProgramPath(ownPath))
+        return 1;
     char commandLine[MessageSize];
     wsprintfA(commandLine, "-cleanupuninstall \"%s\" \"%s\"", ownPath, folder);
     StartCopy(program, commandLine);
@@ -106,4 +113,12 @@ void CleanupTick(HWND mainWindow, UINT_PTR timerId)
     if (timerId == UninstallTimer && g_setup.hasCleanupDir)
         PruneFolders(g_setup.cleanupDir);
     PostQuitMessage(0);
+}
+
+void EnterOwnFolder()
+{
+    char own[PathSize];
+    char folder[PathSize];
+    if (OwnProgramPath(own) && FolderOfPath(folder, own))
+        SetCurrentDirectoryA(folder);
 }
