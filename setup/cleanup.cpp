@@ -80,6 +80,8 @@ void AddToWininit(const char *path, const char *windows)
         return;
     wsprintfA(ini, "%s\\WININIT.INI", windows);
     wsprintfA(temp, "%s\\WININIT.$$$", windows);
+    char aside[PathSize];
+    wsprintfA(aside, "%s\\WININIT.$$0", windows);
 
     DWORD length = 0;
     HANDLE file = CreateFileA(ini, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -104,8 +106,17 @@ void AddToWininit(const char *path, const char *windows)
     DWORD written = 0;
     bool ok = WriteFile(file, g_wininit, newLength, &written, nullptr) && written == newLength;
     ok = CloseHandle(file) && ok;
-    if (ok && (!existed || DeleteFileA(ini)) && MoveFileA(temp, ini))
-        return;
+    // The old file steps aside rather than being deleted, and comes back
+    // when the new one cannot take its name.
+    DeleteFileA(aside);
+    if (ok && (!existed || MoveFileA(ini, aside))) {
+        if (MoveFileA(temp, ini)) {
+            DeleteFileA(aside);
+            return;
+        }
+        if (existed)
+            MoveFileA(aside, ini);
+    }
     DeleteFileA(temp);
 }
 

@@ -57,7 +57,8 @@ def uninstall(s):
     pruned the destination."""
     command = rt.reg_query(s, rt.UNINSTALL_KEY, "UninstallString")
     program, option = command.rsplit(" ", 1)
-    check(s.wait_exit(s.start(program, option, "-s"), 60) == 0, "silent uninstaller exits with 0")
+    code = s.wait_exit(s.start(program, option, "-s"), 60)
+    check(code == 0, f"silent uninstaller exits with 0 (got {code})")
     rt.wait_pruned(s)
 
 

@@ -2,7 +2,8 @@
 // Every line goes through the line store (with and without the index, which
 // must agree), the tokenizer, macro expansion, the command table, the number
 // reader, the command-line parser, the folder walks, both scans and the
-// checker. ASan and UBSan watch every buffer.
+// checker; the whole input also goes through the restart-deletion editors.
+// ASan and UBSan watch every buffer.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
