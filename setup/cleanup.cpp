@@ -11,15 +11,20 @@ constexpr UINT_PTR InstallTimer = 1000;
 constexpr UINT_PTR UninstallTimer = 1001;
 
 // Starts program with the given command line (which names the options
-// only). A copy that cannot be started leaves our file in place, silently.
+// only), in the folder the program lives in: a copy that kept our current
+// folder would hold it, and a folder that is some process's current folder
+// cannot be removed. A copy that cannot be started leaves our file in
+// place, silently.
 void StartCopy(const char *program, char *commandLine)
 {
+    char folder[PathSize];
+    bool haveFolder = FolderOfPath(folder, program);
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof process);
-    if (CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, haveFolder ? folder : nullptr,
                        &startup, &process)) {
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
@@ -58,6 +63,105 @@ void PruneFolders(char *dir)
     }
 }
 
+// Windows 95: "NUL=<short path>" in [rename] of WININIT.INI, which the
+// system carries out before it next starts. Lines of other programs stay
+// as they are; the same line is not written twice.
+char g_wininit[32768];
+
+void AddToWininit(const char *path, const char *windows)
+{
+    char shortPath[PathSize];
+    DWORD n = GetShortPathNameA(path, shortPath, sizeof shortPath);
+    if (n == 0 || n >= sizeof shortPath)
+        return;
+    char ini[PathSize];
+    char temp[PathSize];
+    if (sc::StrLen(windows) + 13 >= PathSize)
+        return;
+    wsprintfA(ini, "%s\\WININIT.INI", windows);
+    wsprintfA(temp, "%s\\WININIT.$$$", windows);
+    char aside[PathSize];
+    wsprintfA(aside, "%s\\WININIT.$$0", windows);
+
+    DWORD length = 0;
+    HANDLE file = CreateFileA(ini, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool existed = file != INVALID_HANDLE_VALUE;
+    if (!existed && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return;
+    if (existed) {
+        DWORD size = GetFileSize(file, nullptr);
+        bool read = size < sizeof g_wininit && ReadFile(file, g_wininit, size, &length, nullptr) && length == size;
+        CloseHandle(file);
+        if (!read)
+            return;  // a file we cannot hold whole is left alone
+    }
+    uint32_t newLength = length;
+    if (sc::AddRenameDelete(g_wininit, &newLength, sizeof g_wininit, shortPath) != sc::PendingAdded)
+        return;
+    // The new text goes to a file of its own first, so that a full disk
+    // leaves the old one intact.
+    file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    bool ok = WriteFile(file, g_wininit, newLength, &written, nullptr) && written == newLength;
+    ok = CloseHandle(file) && ok;
+    // The old file steps aside rather than being deleted, and comes back
+    // when the new one cannot take its name.
+    DeleteFileA(aside);
+    if (ok && (!existed || MoveFileA(ini, aside))) {
+        if (MoveFileA(temp, ini)) {
+            DeleteFileA(aside);
+            return;
+        }
+        if (existed)
+            MoveFileA(aside, ini);
+    }
+    DeleteFileA(temp);
+}
+
+// Windows NT: the system's list of pending file operations, unless it
+// already deletes this file.
+char g_pending[32768];
+
+void DelayDelete(const char *path)
+{
+    char ntPath[PathSize + 4];
+    wsprintfA(ntPath, "\\?\?\\%s", path);
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                      &key) == ERROR_SUCCESS) {
+        DWORD size = sizeof g_pending;
+        DWORD type = 0;
+        bool held = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type,
+                                     reinterpret_cast<BYTE *>(g_pending), &size) == ERROR_SUCCESS &&
+                    type == REG_MULTI_SZ && sc::HoldsPendingDelete(g_pending, size, ntPath);
+        RegCloseKey(key);
+        if (held)
+            return;
+    }
+    MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+// The copy that an uninstallation parked in the Windows folder is deleted
+// at the next restart. Only a copy that lies right in the Windows folder
+// asks for it: an installation made before the restart keeps its own
+// uninstaller in its install folder, which this never names.
+void DeleteAtRestart()
+{
+    char own[PathSize];
+    char folder[PathSize];
+    char windows[PathSize];
+    if (!OwnProgramPath(own) || !FolderOfPath(folder, own) || !WindowsFolder(windows))
+        return;
+    if (!sc::EqualNoCase(folder, windows))
+        return;
+    if (GetVersion() & 0x80000000u)
+        AddToWininit(own, windows);
+    else
+        DelayDelete(own);
+}
+
 }  // namespace
 
 // cleanupinstall program: program deletes our own file once we have exited.
@@ -67,7 +171,8 @@ int CmdCleanupInstall(HWND)
     if (!ExpandArg(program, NextArg()))
         return 0;
     char ownPath[PathSize];
-    GetModuleFileNameA(g_setup.instance, ownPath, sizeof ownPath);
+    if (!OwnProgramPath(ownPath))
+        return 1;  // a cut name would make the copy delete another file
     char commandLine[MessageSize];
     wsprintfA(commandLine, "-cleanupinstall \"%s\"", ownPath);
     StartCopy(program, commandLine);
@@ -85,7 +190,8 @@ int CmdCleanupUninstall(HWND)
     if (!ExpandArg(folder, NextArg()))
         return 0;
     char ownPath[PathSize];
-    GetModuleFileNameA(g_setup.instance, ownPath, sizeof ownPath);
+    if (!OwnProgramPath(ownPath))
+        return 1;
     char commandLine[MessageSize];
     wsprintfA(commandLine, "-cleanupuninstall \"%s\" \"%s\"", ownPath, folder);
     StartCopy(program, commandLine);
@@ -105,5 +211,15 @@ void CleanupTick(HWND mainWindow, UINT_PTR timerId)
     KillTimer(mainWindow, timerId);
     if (timerId == UninstallTimer && g_setup.hasCleanupDir)
         PruneFolders(g_setup.cleanupDir);
+    if (timerId == UninstallTimer && haveFile)
+        DeleteAtRestart();
     PostQuitMessage(0);
+}
+
+void EnterOwnFolder()
+{
+    char own[PathSize];
+    char folder[PathSize];
+    if (OwnProgramPath(own) && FolderOfPath(folder, own))
+        SetCurrentDirectoryA(folder);
 }

@@ -20,20 +20,6 @@ const UINT_PTR kCleanupInstallTimer = 1000;
 const UINT_PTR kCleanupUninstallTimer = 1001;
 const UINT kCleanupPeriod = 1000;
 
-void ApplyCommandLine(char *commandLine)
-{
-    sc::CommandLineOptions options;
-    sc::ParseCommandLine(commandLine, &options);
-    g_setup.installMode = options.installMode;
-    g_setup.silent = options.silent;
-    g_setup.cleanupInstall = options.cleanupInstall;
-    g_setup.cleanupUninstall = options.cleanupUninstall;
-    g_setup.hasCleanupFile = options.cleanupFile != nullptr;
-    g_setup.hasCleanupDir = options.cleanupDir != nullptr;
-    sc::CopyText(g_setup.cleanupFile, PathSize, options.cleanupFile);
-    sc::CopyText(g_setup.cleanupDir, PathSize, options.cleanupDir);
-}
-
 // Marks the hidden window of a clean-up copy. Such a copy runs no script and
 // never talks to the user, so it does not count as a running installer: a
 // user who starts Setup.exe (or the uninstaller) in the second or two after
@@ -151,6 +137,28 @@ int RunMessageLoop()
 
 }  // namespace
 
+void ApplyCommandLine(char *commandLine)
+{
+    sc::CommandLineOptions options;
+    sc::ParseCommandLine(commandLine, &options);
+    g_setup.installMode = options.installMode;
+    g_setup.silent = options.silent;
+    g_setup.cleanupInstall = options.cleanupInstall;
+    g_setup.cleanupUninstall = options.cleanupUninstall;
+    g_setup.hasCleanupFile = options.cleanupFile != nullptr;
+    g_setup.hasCleanupDir = options.cleanupDir != nullptr;
+    bool whole = sc::CopyText(g_setup.cleanupFile, PathSize, options.cleanupFile);
+    whole = sc::CopyText(g_setup.cleanupDir, PathSize, options.cleanupDir) && whole;
+    if (!whole) {
+        // A cut operand names another file or folder than the one meant:
+        // the copy treats both operands as missing and quits at once.
+        g_setup.hasCleanupFile = 0;
+        g_setup.hasCleanupDir = 0;
+        g_setup.cleanupFile[0] = '\0';
+        g_setup.cleanupDir[0] = '\0';
+    }
+}
+
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -185,11 +193,7 @@ void FindProgramFilesDir(char *out)
     }
     if (!ReadRegistryText(key, "ProgramFilesDir", out)) {
         // The Windows drive's root followed by "Program Files".
-        if (GetWindowsDirectoryA(out, PathSize) >= 3) {
-            lstrcpyA(out + 3, "Program Files");
-        } else {
-            out[0] = '\0';
-        }
+        if (WindowsFolder(out)) lstrcpyA(out + 3, "Program Files");
     }
     RegCloseKey(key);
 }
@@ -213,6 +217,7 @@ int SetupMain(HINSTANCE instance, char *commandLine)
     g_setup.startOnPaint = 1;
     g_setup.stepOk = 1;
     ApplyCommandLine(commandLine);
+    if (g_setup.cleanupInstall || g_setup.cleanupUninstall) EnterOwnFolder();
 
     if (!g_setup.cleanupInstall && !g_setup.cleanupUninstall && ActivateRunningCopy()) return 0;
     if (!RegisterMainClass(instance)) return 0;

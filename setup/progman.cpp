@@ -169,7 +169,10 @@ int CmdAddIcon(HWND progressDialog)
     char program[PathSize];
     if (!ExpandArg(program, NextArg()))
         return 0;
-    GetShortPathNameA(program, program, sizeof program);
+    // The short form only when it came whole; otherwise the long one.
+    char shortPath[PathSize];
+    DWORD n = GetShortPathNameA(program, shortPath, sizeof shortPath);
+    if (n > 0 && n < sizeof shortPath) lstrcpyA(program, shortPath);
     const char *group = OrEmpty(NextArg());
     const char *title = OrEmpty(NextArg());
     ShowStartMenuLines(progressDialog);

@@ -81,7 +81,12 @@ int ReadRegistryText(HKEY key, const char *valueName, char *out)
     if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE *>(data), &size) != ERROR_SUCCESS)
         return 0;
     data[size < PathSize ? size : PathSize] = '\0';
-    sc::CopyText(out, PathSize, data);  // cut between characters if need be
+    // 260 bytes without a terminator do not fit: a cut text would name
+    // another folder, so such a value counts as unreadable.
+    if (!sc::CopyText(out, PathSize, data)) {
+        out[0] = '\0';
+        return 0;
+    }
     return 1;
 }
 

@@ -132,7 +132,8 @@ int CmdRegSetValue(HWND);
 HKEY RootKeyOf(int number);
 // Reads a value of an open key as text into out (PathSize bytes), whatever
 // its registry type: up to 260 bytes of data, a text of 259 bytes and
-// its NUL included. 0 when the value cannot be read.
+// its NUL included. 0 when the value cannot be read or its text does not
+// fit whole.
 int ReadRegistryText(HKEY key, const char *valueName, char *out);
 
 // --- Program Manager commands (progman.cpp) ---
@@ -148,4 +149,20 @@ void ProgmanDisconnect();
 // --- self-removal (cleanup.cpp) ---
 int CmdCleanupInstall(HWND);
 int CmdCleanupUninstall(HWND);
+// A clean-up copy moves out of whatever folder it was started in, to the
+// folder it lives in, before its first attempt: it must hold no folder
+// that it is to remove.
+void EnterOwnFolder();
 void CleanupTick(HWND mainWindow, UINT_PTR timerId);
+// Takes the options of the command line into g_setup. A clean-up operand
+// that does not fit is dropped together with the other one: the copy then
+// deletes and prunes nothing.
+void ApplyCommandLine(char *commandLine);
+
+// --- paths from the system (syspaths.cpp); each into PathSize bytes, 0 and
+// an empty text when the system's answer did not come whole ---
+int OwnProgramPath(char *out);
+int WindowsFolder(char *out);
+// The folder that holds path ("C:\" for a file in a drive's root); 0 when
+// path names no folder.
+int FolderOfPath(char *out, const char *path);

@@ -38,8 +38,7 @@ void SetDefaultFolder(const char *folder)
         return;
     }
     char windows[PathSize];
-    if (GetWindowsDirectoryA(windows, PathSize) < 3) windows[0] = '\0';
-    windows[3] = '\0';
+    if (WindowsFolder(windows)) windows[3] = '\0';
     // The root and the folder together may not fit: cut between characters.
     lstrcpyA(g_setup.destDir, windows);
     sc::CopyText(g_setup.destDir + sc::StrLen(g_setup.destDir), PathSize - sc::StrLen(g_setup.destDir), folder);

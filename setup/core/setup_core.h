@@ -5,3 +5,4 @@
 #include "cmdline.h"
 #include "progress.h"
 #include "check.h"
+#include "pending.h"

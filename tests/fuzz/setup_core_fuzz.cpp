@@ -2,7 +2,8 @@
 // Every line goes through the line store (with and without the index, which
 // must agree), the tokenizer, macro expansion, the command table, the number
 // reader, the command-line parser, the folder walks, both scans and the
-// checker. ASan and UBSan watch every buffer.
+// checker; the whole input also goes through the restart-deletion editors.
+// ASan and UBSan watch every buffer.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -90,6 +91,31 @@ void ExerciseLine(char* line, const sc::ScriptHost* host) {
           (options.cleanupFile >= copy && options.cleanupFile < copy + sc::kPathSize));
 }
 
+// The input as WININIT.INI: adding our deletion keeps every byte of the
+// file, and a second addition finds the line; the input as a list of
+// pending operations is read within its size.
+void RestartDelete(const char* text, size_t size) {
+    const char path[] = "C:\\WINDOWS\\ROUNINST.EXE";
+    uint32_t capacity = static_cast<uint32_t>(size) + static_cast<uint32_t>(size % 48);
+    std::vector<char> ini(capacity == 0 ? 1 : capacity);
+    if (size != 0) memcpy(ini.data(), text, size);
+    uint32_t length = static_cast<uint32_t>(size);
+    sc::PendingResult r = sc::AddRenameDelete(ini.data(), &length, capacity, path);
+    Check(length <= capacity);
+    if (r != sc::PendingAdded) {
+        Check(length == size && (size == 0 || memcmp(ini.data(), text, size) == 0));
+    } else {
+        // What was added is one stretch of new bytes around "NUL=<path>".
+        size_t grow = length - size;
+        size_t at = 0;
+        while (at < size && ini[at] == text[at]) ++at;
+        Check(memcmp(ini.data() + at + grow, text + at, size - at) == 0);
+        uint32_t again = length;
+        Check(sc::AddRenameDelete(ini.data(), &again, capacity, path) != sc::PendingAdded && again == length);
+    }
+    sc::HoldsPendingDelete(text, static_cast<uint32_t>(size), "\\?\?\\C:\\A");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -166,6 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
+    RestartDelete(text, size);
     delete[] text;
     return 0;
 }

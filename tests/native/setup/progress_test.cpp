@@ -1,4 +1,5 @@
-// Percentage, meter blocks, and the folder walks of mkdir and pruning.
+// Percentage, meter blocks, the folder walks of mkdir and pruning, and the
+// deletions that wait for the next restart.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -132,4 +133,73 @@ TEST(Pruning, StopsAtTheFirstFolderThatStays) {
 TEST(Pruning, OutsideTheStopFolderWalksTowardsTheRoot) {
     EXPECT_EQ(Prune("D:\\A\\B", "C:\\Program Files", 10), (V{"D:\\A\\B", "D:\\A", "D:"}));
     EXPECT_EQ(Prune("D:\\\x95\x5C", "", 10), (V{"D:\\\x95\x5C", "D:"}));
+}
+
+namespace {
+
+// Adds the deletion of path to an INI text in a buffer of the given size;
+// the text afterwards, or "<no room>".
+std::string AddDelete(const std::string& ini, const char* path, uint32_t capacity = 4096,
+                      sc::PendingResult* result = nullptr) {
+    std::vector<char> buffer(ini.begin(), ini.end());
+    buffer.resize(capacity);
+    uint32_t length = static_cast<uint32_t>(ini.size());
+    sc::PendingResult r = sc::AddRenameDelete(buffer.data(), &length, capacity, path);
+    if (result) *result = r;
+    if (r == sc::PendingNoRoom) {
+        EXPECT_EQ(length, ini.size());
+        EXPECT_EQ(std::string(buffer.data(), ini.size()), ini);
+        return "<no room>";
+    }
+    return std::string(buffer.data(), length);
+}
+
+}  // namespace
+
+TEST(RestartDelete, NewFileOrFileWithoutTheSection) {
+    EXPECT_EQ(AddDelete("", "C:\\WINDOWS\\ROUNINST.EXE"), "[rename]\r\nNUL=C:\\WINDOWS\\ROUNINST.EXE\r\n");
+    // A last line without its line break gets one first.
+    EXPECT_EQ(AddDelete("[boot]\r\nx=1", "C:\\W\\R.EXE"), "[boot]\r\nx=1\r\n[rename]\r\nNUL=C:\\W\\R.EXE\r\n");
+}
+
+TEST(RestartDelete, OtherProgramsLinesStayAndOursGoesAtTheSectionEnd) {
+    const std::string ini =
+        "; comment\r\n[Rename]\r\nNUL=C:\\OTHER\\A.TMP\r\nC:\\OTHER\\B.DLL=C:\\OTHER\\B.NEW\r\nNUL=C:\\OTHER\\C.TMP\r\n"
+        "\r\n[other]\nkey=NUL=C:\\W\\R.EXE\n";
+    EXPECT_EQ(AddDelete(ini, "C:\\W\\R.EXE"),
+              "; comment\r\n[Rename]\r\nNUL=C:\\OTHER\\A.TMP\r\nC:\\OTHER\\B.DLL=C:\\OTHER\\B.NEW\r\nNUL=C:\\OTHER\\C.TMP\r\n"
+              "NUL=C:\\W\\R.EXE\r\n\r\n[other]\nkey=NUL=C:\\W\\R.EXE\n");
+    // Section ending the file without a line break.
+    EXPECT_EQ(AddDelete("[rename]\r\nNUL=C:\\A", "C:\\B"), "[rename]\r\nNUL=C:\\A\r\nNUL=C:\\B\r\n");
+}
+
+TEST(RestartDelete, NoDuplicateOverTwoRuns) {
+    sc::PendingResult r;
+    std::string once = AddDelete("[rename]\r\nNUL=C:\\A.TMP\r\n", "C:\\WINDOWS\\ROUNINST.EXE");
+    EXPECT_EQ(AddDelete(once, "C:\\WINDOWS\\ROUNINST.EXE", 4096, &r), once);
+    EXPECT_EQ(r, sc::PendingPresent);
+    // Case and blanks around the parts do not make another path; a line
+    // that renames the path onto something else is no deletion of it.
+    EXPECT_EQ(AddDelete("[RENAME]\r\n nul = c:\\windows\\rouninst.exe\r\n", "C:\\WINDOWS\\ROUNINST.EXE", 4096, &r),
+              "[RENAME]\r\n nul = c:\\windows\\rouninst.exe\r\n");
+    EXPECT_EQ(r, sc::PendingPresent);
+    EXPECT_EQ(AddDelete("[rename]\r\nC:\\X=C:\\R.EXE\r\n", "C:\\R.EXE"), "[rename]\r\nC:\\X=C:\\R.EXE\r\nNUL=C:\\R.EXE\r\n");
+    // The same line in another section does not count.
+    EXPECT_EQ(AddDelete("[x]\r\nNUL=C:\\R.EXE\r\n", "C:\\R.EXE"), "[x]\r\nNUL=C:\\R.EXE\r\n[rename]\r\nNUL=C:\\R.EXE\r\n");
+}
+
+TEST(RestartDelete, TextThatWouldNotFitIsLeftAlone) {
+    const std::string ini = "[rename]\r\nNUL=C:\\A\r\n";
+    EXPECT_EQ(AddDelete(ini, "C:\\B", static_cast<uint32_t>(ini.size() + 9)), "<no room>");
+    EXPECT_EQ(AddDelete(ini, "C:\\B", static_cast<uint32_t>(ini.size() + 10)), ini + "NUL=C:\\B\r\n");
+}
+
+TEST(RestartDelete, PendingOperationsList) {
+    const char list[] = "\\?\?\\C:\\A\0\\?\?\\C:\\B\0\\?\?\\C:\\windows\\Rouninst.exe\0\0";
+    EXPECT_TRUE(sc::HoldsPendingDelete(list, sizeof list, "\\?\?\\C:\\WINDOWS\\ROUNINST.EXE"));
+    EXPECT_FALSE(sc::HoldsPendingDelete(list, sizeof list, "\\?\?\\C:\\A"));  // renamed, not deleted
+    EXPECT_FALSE(sc::HoldsPendingDelete(list, sizeof list, "\\?\?\\C:\\B"));  // a target
+    // A list cut inside its last pair proves nothing.
+    EXPECT_FALSE(sc::HoldsPendingDelete(list, sizeof list - 2, "\\?\?\\C:\\WINDOWS\\ROUNINST.EXE"));
+    EXPECT_FALSE(sc::HoldsPendingDelete("", 0, "\\?\?\\C:\\A"));
 }

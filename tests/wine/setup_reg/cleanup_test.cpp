@@ -192,6 +192,73 @@ void TestPruning()
     CHECK(ExistsInRoot("InstallOnly\\Empty"));
 }
 
+void TestHostileInput()
+{
+    Group("hostile input: a clean-up operand that does not fit makes the copy delete and prune nothing");
+    // A file whose full name takes 259 bytes, the most a name can have.
+    MakeFolders("Hostile\\Empty");
+    char file[MAX_PATH];
+    Path(file, "Hostile\\");
+    for (int n = lstrlenA(file); n < MAX_PATH - 1; ++n)
+        file[n] = 'a';
+    file[MAX_PATH - 1] = '\0';
+    WriteTextFile(file, "MZ");
+    CHECK(::Exists(file));
+    char empty[MAX_PATH];
+    Path(empty, "Hostile\\Empty");
+    // The file operand runs on past that name; cut to fit, it would name it.
+    static char line[1024];
+    wsprintfA(line, "Setup.exe -cleanupuninstall \"%s.exe\" \"%s\"", file, empty);
+    ResetState("");
+    ApplyCommandLine(line);
+    Path(g_setup.programFilesDir, "Elsewhere");
+    CHECK(g_setup.cleanupUninstall == 1);
+    CHECK(!g_setup.hasCleanupFile);
+    CHECK(!g_setup.hasCleanupDir);
+    SetTimer(g_window, UninstallTimer, 1000, nullptr);
+    CleanupTick(g_window, UninstallTimer);
+    CHECK(QuitPosted());  // at the first tick, as without operands
+    CHECK(!TimerRunning(UninstallTimer));
+    CHECK(::Exists(file));
+    CHECK(::Exists(empty));  // the folder operand fitted, yet nothing is pruned
+
+    // The folder operand does not fit: the whole file operand is not
+    // deleted either.
+    MakeFolders("Hostile\\Keep");
+    char keep[MAX_PATH];
+    Path(keep, "Hostile\\Keep\\Rouninst.exe");
+    WriteTextFile(keep, "MZ");
+    wsprintfA(line, "Setup.exe -cleanupinstall \"%s\" -cleanupuninstall \"%s\" \"%s\\x\"", keep, keep, file);
+    ResetState("");
+    ApplyCommandLine(line);
+    CHECK(!g_setup.hasCleanupFile);
+    SetTimer(g_window, InstallTimer, 1000, nullptr);
+    SetTimer(g_window, UninstallTimer, 1000, nullptr);
+    CleanupTick(g_window, InstallTimer);
+    CleanupTick(g_window, UninstallTimer);
+    CHECK(::Exists(keep));
+    CHECK(::Exists(file));
+    QuitPosted();
+
+    Group("hostile input: a registry text of 260 bytes without its terminator is no folder");
+    HKEY key;
+    CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\OrvaltTest\\Hostile", 0, nullptr, 0, KEY_ALL_ACCESS,
+                          nullptr, &key, nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE *>(file), MAX_PATH - 1);
+    RegSetValueExA(key, "Whole", 0, REG_SZ, reinterpret_cast<const BYTE *>(file), MAX_PATH);
+    char read[PathSize];
+    lstrcpyA(read, "stale");
+    CHECK(ReadRegistryText(key, "Path", read) == 1);  // 259 bytes: still whole
+    CHECK_STR(read, file);
+    wsprintfA(line, "%sb", file);
+    RegSetValueExA(key, "Path", 0, REG_BINARY, reinterpret_cast<const BYTE *>(line), MAX_PATH);
+    CHECK(ReadRegistryText(key, "Path", read) == 0);
+    CHECK_STR(read, "");
+    CHECK(ReadRegistryText(key, "Whole", read) == 1);
+    RegCloseKey(key);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvaltTest\\Hostile");
+}
+
 // Reads the command line the started copy recorded; waits up to 10 s.
 bool ReadRecord(const char *record, char *out, DWORD size)
 {
@@ -226,6 +293,7 @@ void TestStartsCopy()
     lstrcpyA(folder, self);
     sc::CutAtLastBackslash(folder);
     ResetState(folder);  // %DEFDIR% is this program's folder
+    SetCurrentDirectoryA(g_root);
     const char *name = self + lstrlenA(folder) + 1;
 
     char line[sc::kPathSize];
@@ -236,6 +304,11 @@ void TestStartsCopy()
     CHECK(ReadRecord(record, seen, sizeof seen));
     wsprintfA(expected, "-cleanupinstall \"%s\"", self);
     CHECK_STR(seen, expected);
+    // It runs in its own folder, not in ours (which it might have to remove).
+    lstrcatA(record, ".dir");
+    CHECK(ReadRecord(record, seen, sizeof seen));
+    CHECK_STR(seen, folder);
+    record[lstrlenA(record) - 4] = '\0';
     CHECK(g_setup.meterDone == 0);
 
     wsprintfA(line, "cleanupuninstall \"%%DEFDIR%%%s\" \"%%DEFDIR%%System\"", name);
@@ -263,6 +336,11 @@ int RecordCommandLine()
         return 1;
     char temp[MAX_PATH];
     wsprintfA(temp, "%s.tmp", record);
+    char folder[MAX_PATH];
+    wsprintfA(temp, "%s.dir", record);
+    GetCurrentDirectoryA(sizeof folder, folder);
+    WriteTextFile(temp, folder);
+    wsprintfA(temp, "%s.tmp", record);
     WriteTextFile(temp, GetCommandLineA());
     MoveFileA(temp, record);
     return 0;
@@ -284,6 +362,7 @@ int main()
     TestReadOnly();
     TestPruning();
     TestStartsCopy();
+    TestHostileInput();
     DestroyWindow(g_window);
     return Finish();
 }
