@@ -183,7 +183,7 @@ void FindProgramFilesDir(char *out)
                       &key) != ERROR_SUCCESS) {
         return;
     }
-    if (!ReadRegistryText(key, "ProgramFilesDir", out)) {
+    if (ReadRegistryText(key, "ProgramFilesDir", out) != RegistryTextWhole) {
         // The Windows drive's root followed by "Program Files".
         if (GetWindowsDirectoryA(out, PathSize) >= 3) {
             lstrcpyA(out + 3, "Program Files");
