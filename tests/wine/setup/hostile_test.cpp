@@ -61,10 +61,46 @@ DWORD SubkeyCount(HKEY root)
     return subkeys;
 }
 
+// Wine refuses a key name with a leading backslash, which Windows NT strips
+// and so opens the root itself. Counting subkeys alone would therefore pass
+// here even if such a name reached the registry: the installer's calls are
+// watched through its import slots as well.
+extern "C" void *__imp_RegOpenKeyExA;
+extern "C" void *__imp_RegDeleteKeyA;
+decltype(&RegOpenKeyExA) g_openKey;
+decltype(&RegDeleteKeyA) g_deleteKey;
+int g_rootNamesSeen = 0;
+int g_keyCalls = 0;
+
+LONG WINAPI WatchOpenKey(HKEY root, LPCSTR name, DWORD options, REGSAM access, PHKEY key)
+{
+    ++g_keyCalls;
+    if (name != nullptr && sc::NamesRootKey(name)) ++g_rootNamesSeen;
+    return g_openKey(root, name, options, access, key);
+}
+
+LONG WINAPI WatchDeleteKey(HKEY root, LPCSTR name)
+{
+    ++g_keyCalls;
+    if (sc::NamesRootKey(name)) ++g_rootNamesSeen;
+    return g_deleteKey(root, name);
+}
+
+void Redirect(void **slot, void *to, void **from)
+{
+    DWORD old;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    if (from != nullptr) *from = *slot;
+    *slot = to;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+}
+
 void TestRegDeleteKeyNeverAtARoot()
 {
     Group("regdeletekey with a name that opens a root touches nothing, for every root");
     ResetState("C:\\Dest");
+    Redirect(&__imp_RegOpenKeyExA, reinterpret_cast<void *>(WatchOpenKey), reinterpret_cast<void **>(&g_openKey));
+    Redirect(&__imp_RegDeleteKeyA, reinterpret_cast<void *>(WatchDeleteKey), reinterpret_cast<void **>(&g_deleteKey));
     // Script text as written: "" , "\" , "\\\\" and no name at all.
     static const char *const names[] = {" \"\"", " \"\\\"", " \"\\\\\\\\\"", " \\", ""};
     for (int root = 0; root <= 3; ++root) {
@@ -79,6 +115,16 @@ void TestRegDeleteKeyNeverAtARoot()
         CHECK(SubkeyCount(rootKey) == before);
     }
     CHECK(g_setup.meterDone == 4 * 5 * 1024);
+    CHECK(g_rootNamesSeen == 0);
+    // The watch does see the installer's calls.
+    HKEY key;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\OrvaltTest\\Watched", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    RegCloseKey(key);
+    CHECK(RunLine(CmdRegDeleteKey, "regdeletekey 1 \"Software\\OrvaltTest\\Watched\"") == 1);
+    CHECK(g_keyCalls >= 2);
+    Redirect(&__imp_RegOpenKeyExA, reinterpret_cast<void *>(g_openKey), nullptr);
+    Redirect(&__imp_RegDeleteKeyA, reinterpret_cast<void *>(g_deleteKey), nullptr);
 }
 
 void TestNoScript()
