@@ -48,9 +48,11 @@ bool FolderOk(HWND dialog)
     sc::CopyText(folder, PathSize, typed);
     if (!IsFullFolderPath(folder)) {
         // An empty or relative folder would put %DEFDIR% at a drive root.
+        // The example is the folder the page opened with (destDir is set
+        // only when the page is left), for the user to type back.
         char text[MessageSize];
-        wsprintfA(text, "インストール先のフォルダを、ドライブ名から指定してください。\n(例: C:\\Program Files\\%s)",
-                  g_setup.appName);
+        lstrcpyA(text, "インストール先のフォルダを、ドライブ名から指定してください。");
+        if (IsFullFolderPath(g_setup.destDir)) wsprintfA(text + lstrlenA(text), "\n(例: %s)", g_setup.destDir);
         MessageBeep(MB_ICONEXCLAMATION);
         MessageBoxA(dialog, text, g_setup.caption, MB_ICONEXCLAMATION);
         HWND edit = GetDlgItem(dialog, IDC_FOLDER_EDIT);

@@ -13,6 +13,9 @@ char g_lineBuffer[PathSize];
 
 const char *const kSeparators = " \t";
 const char kStopText[] = "セットアップを中止します。";
+// An installer whose script is missing or holds no line.
+const char kNoScriptText[] = "このセットアップには、スクリプトがありません。\nセットアップを中止します。";
+const int kNoScriptExitCode = 1;
 
 unsigned HostSystemDir(char *out, unsigned capacity)
 {
@@ -188,6 +191,12 @@ void ScriptStep()
     g_setup.stepOk = 1;
 
     sc::FetchResult fetched = sc::FetchCommandLine(&g_script, g_lineBuffer);
+    if (fetched == sc::FetchNoLine && g_script.lineCount == 0) {
+        // Nothing was done: saying the installation is complete would lie.
+        ReportMessage(g_setup.mainWindow, MB_ICONHAND, MB_ICONHAND, kNoScriptText);
+        PostQuitMessage(kNoScriptExitCode);
+        return;
+    }
     if (fetched == sc::FetchNoLine) {
         // The last counted line has been passed without an end line.
         FinishScript();

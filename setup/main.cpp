@@ -191,7 +191,7 @@ void FindProgramFilesDir(char *out)
                       &key) != ERROR_SUCCESS) {
         return;
     }
-    if (!ReadRegistryText(key, "ProgramFilesDir", out)) {
+    if (ReadRegistryText(key, "ProgramFilesDir", out) != RegistryTextWhole) {
         // The Windows drive's root followed by "Program Files".
         if (WindowsFolder(out)) lstrcpyA(out + 3, "Program Files");
     }

@@ -72,22 +72,24 @@ HKEY RootKeyOf(int number)
     }
 }
 
-int ReadRegistryText(HKEY key, const char *valueName, char *out)
+RegistryText ReadRegistryText(HKEY key, const char *valueName, char *out)
 {
+    out[0] = '\0';
     // One byte more than the data may take, for data stored without its NUL.
     char data[PathSize + 1];
     DWORD size = PathSize;
     DWORD type;
-    if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE *>(data), &size) != ERROR_SUCCESS)
-        return 0;
+    LONG result = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE *>(data), &size);
+    if (result == ERROR_MORE_DATA) return RegistryTextTooLong;
+    if (result != ERROR_SUCCESS) return RegistryTextMissing;
     data[size < PathSize ? size : PathSize] = '\0';
-    // 260 bytes without a terminator do not fit: a cut text would name
-    // another folder, so such a value counts as unreadable.
+    // 260 bytes without a NUL among them are a text one byte too long: a cut
+    // would name a different folder.
     if (!sc::CopyText(out, PathSize, data)) {
         out[0] = '\0';
-        return 0;
+        return RegistryTextTooLong;
     }
-    return 1;
+    return RegistryTextWhole;
 }
 
 // regcreatekey root subkey
@@ -111,8 +113,8 @@ int CmdRegDeleteKey(HWND progressDialog)
     HKEY root = RootKeyOf(sc::ReadNumber(NextArg()));
     const char *subkey = NextArg();
     ShowRegistryLines(progressDialog);
-    // An empty name would open the root itself and empty it: never.
-    if (root && subkey && subkey[0])
+    // A name that opens the root itself would empty the whole root: never.
+    if (root && !sc::NamesRootKey(subkey))
         DeleteKeyTree(root, subkey);
     g_setup.meterDone += RegistryWeight;
     return 1;

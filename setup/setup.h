@@ -130,11 +130,15 @@ int CmdRegDeleteKey(HWND);
 int CmdRegSetValue(HWND);
 // Root key of a script root number 0..3; nullptr for any other number.
 HKEY RootKeyOf(int number);
+enum RegistryText {
+    RegistryTextMissing = 0,  // the value cannot be read
+    RegistryTextWhole = 1,
+    RegistryTextTooLong = 2,  // more than 259 bytes of text: never cut
+};
 // Reads a value of an open key as text into out (PathSize bytes), whatever
-// its registry type: up to 260 bytes of data, a text of 259 bytes and
-// its NUL included. 0 when the value cannot be read or its text does not
-// fit whole.
-int ReadRegistryText(HKEY key, const char *valueName, char *out);
+// its registry type: up to 260 bytes of data, a text of 259 bytes and its
+// NUL included. out is "" unless the whole text was read.
+RegistryText ReadRegistryText(HKEY key, const char *valueName, char *out);
 
 // --- Program Manager commands (progman.cpp) ---
 int CmdDdeStart(HWND);

@@ -30,18 +30,23 @@ bool IsAsciiLetter(char c)
 }
 
 // destDir from the default folder: a folder with a drive letter is taken as
-// it is, any other is placed under the root of the Windows drive.
-void SetDefaultFolder(const char *folder)
+// it is, any other is placed under the root of the Windows drive. False when
+// the root and the folder together do not fit: destDir stays empty rather
+// than naming a cut, different folder.
+bool SetDefaultFolder(const char *folder)
 {
     if (IsAsciiLetter(folder[0]) && folder[1] == ':') {
         lstrcpyA(g_setup.destDir, folder);
-        return;
+        return true;
     }
     char windows[PathSize];
     if (WindowsFolder(windows)) windows[3] = '\0';
-    // The root and the folder together may not fit: cut between characters.
-    lstrcpyA(g_setup.destDir, windows);
-    sc::CopyText(g_setup.destDir + sc::StrLen(g_setup.destDir), PathSize - sc::StrLen(g_setup.destDir), folder);
+    char placed[PathSize];
+    lstrcpyA(placed, windows);
+    unsigned root = sc::StrLen(placed);
+    if (!sc::CopyText(placed + root, PathSize - root, folder)) return false;
+    lstrcpyA(g_setup.destDir, placed);
+    return true;
 }
 
 }  // namespace
@@ -56,8 +61,14 @@ int CmdDefaultDirFromReg(HWND)
     HKEY key;
     if (RegOpenKeyExA(rootKey, subkey ? subkey : "", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 1;
     char data[PathSize];
-    if (ReadRegistryText(key, valueName, data)) lstrcpyA(g_setup.destDir, data);
+    RegistryText read = ReadRegistryText(key, valueName, data);
     RegCloseKey(key);
+    if (read == RegistryTextTooLong) {
+        // A recorded folder that does not fit is no folder to offer.
+        ReportLongLine(g_script.currentLine, 1);
+        return 0;
+    }
+    if (read == RegistryTextWhole) lstrcpyA(g_setup.destDir, data);
     return 1;
 }
 
@@ -79,7 +90,10 @@ int CmdWelcome(HWND)
             if (!ShowPage(IDD_SELECT, SelectDlgProc)) return 0;
         }
     }
-    if (g_setup.destDir[0] == '\0') SetDefaultFolder(folder);
+    if (g_setup.destDir[0] == '\0' && !SetDefaultFolder(folder)) {
+        ReportLongLine(g_script.currentLine, 1);
+        return 0;
+    }
     if (!g_setup.silent) {
         if (g_setup.installMode == 1) {
             if (!ShowPage(IDD_FOLDER, FolderDlgProc)) return 0;

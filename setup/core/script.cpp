@@ -391,6 +391,12 @@ bool SectionRuns(int32_t installMode, int32_t inInstallSection, int32_t inUninst
 // ---------------------------------------------------------------------------
 // Numbers
 
+bool NamesRootKey(const char* name) {
+    if (name == nullptr) return true;
+    while (*name == '\\') ++name;
+    return *name == '\0';
+}
+
 int32_t ReadNumber(const char* text) {
     if (text == nullptr) return 0;
     while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' ||

@@ -178,6 +178,14 @@ bool SectionRuns(int32_t installMode, int32_t inInstallSection, int32_t inUninst
 int32_t ReadNumber(const char* text);
 
 // ---------------------------------------------------------------------------
+// Registry key names
+
+// True when a key name, as a script gives it, names no key below its root:
+// null, empty, or backslashes only. The platform strips leading backslashes,
+// so opening a name of one backslash opens the root key itself.
+bool NamesRootKey(const char* name);
+
+// ---------------------------------------------------------------------------
 // Scans
 
 // Product name: the first token after the first line whose first token is

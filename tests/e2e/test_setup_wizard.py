@@ -22,7 +22,9 @@ def text_of(s, w, control_id):
 def refuse_folder(s, w, folder, shot=None):
     s.settext(w, 1003, folder)
     se.press(s, w, "Return")
-    b = se.expect_box(s, "ドライブ名から", f"folder {folder!r} refused with a message")
+    # The example is the folder the page opened with, to be typed back.
+    refusal = f"インストール先のフォルダを、ドライブ名から指定してください。\n(例: {se.DEST})"
+    b = se.expect_box(s, refusal, f"folder {folder!r} refused with a message")
     if shot:
         s.screenshot(shot)
     se.press(s, b, "Return")

@@ -47,6 +47,16 @@ TEST(Numbers, ReadLikeAtoi) {
     EXPECT_EQ(sc::ReadNumber("-2147483648"), INT32_MIN);
 }
 
+TEST(RegistryKeyNames, OnlyNamesOfBackslashesReachTheRoot) {
+    EXPECT_TRUE(sc::NamesRootKey(nullptr));
+    EXPECT_TRUE(sc::NamesRootKey(""));
+    EXPECT_TRUE(sc::NamesRootKey("\\"));
+    EXPECT_TRUE(sc::NamesRootKey("\\\\\\\\"));
+    EXPECT_FALSE(sc::NamesRootKey("\\Software"));
+    EXPECT_FALSE(sc::NamesRootKey("Software\\"));
+    EXPECT_FALSE(sc::NamesRootKey(" "));
+}
+
 TEST(Sections, MarkersSetAndClearTheirOwnFlagOnly) {
     int32_t install = 0, uninstall = 0;
     EXPECT_TRUE(sc::ApplySectionMarker(sc::CmdStartUninstall, &install, &uninstall));

@@ -46,6 +46,46 @@ inline void UseScript(const char *text)
     sc::ScriptOpen(&g_script, text, static_cast<uint32_t>(lstrlenA(text)));
 }
 
+// Runs a script to its end in a hidden main window (as a silent run does),
+// with destDir as the destination; returns the number of step messages that
+// ran and keeps the exit code the run asked for in g_quitCode.
+inline int g_quitCode = 0;
+
+inline int RunScriptIn(const char *destDir, const char *text, int installMode, int installedFound, int silent = 1)
+{
+    ResetState(destDir, silent);
+    g_setup.installMode = installMode;
+    g_setup.installedFound = installedFound;
+    BuildCaption(g_setup.caption, "Test", installMode);
+    UseScript(text);
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = WndProc;
+        wc.hInstance = g_setup.instance;
+        wc.lpszClassName = "OrvaltTestClass";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    g_setup.mainWindow = CreateWindowExA(0, "OrvaltTestClass", "main", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                                         nullptr, g_setup.instance, nullptr);
+    // A silent run's window posts the first step itself at creation.
+    if (!silent) PostMessageA(g_setup.mainWindow, WM_USER, 0, 0);
+    int steps = 0;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_USER && msg.hwnd == g_setup.mainWindow) ++steps;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    g_quitCode = static_cast<int>(msg.wParam);
+    DestroyWindow(g_setup.mainWindow);
+    // Leave no quit message of the destroyed window behind.
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    return steps;
+}
+
 inline char g_scratch[MAX_PATH];
 
 // A scratch folder of the test program, without a trailing backslash.
@@ -116,7 +156,8 @@ inline bool Contains(const char *text, const char *part)
 // A helper thread answers every message box of this process with the given
 // button and records the texts, in order, separated by '|'. Other dialogs
 // with an OK button (the closing notices) are closed with OK and recorded as
-// "[caption]"; the progress dialog, which has none, is left alone.
+// "[caption]"; the progress dialog, which has none, and pages with a text
+// field, which a test drives itself, are left alone.
 inline volatile LONG g_boxAnswer = IDOK;
 inline volatile LONG g_boxCount = 0;
 inline char g_boxTexts[4096];
@@ -128,7 +169,8 @@ inline BOOL CALLBACK FindBox(HWND window, LPARAM found)
     GetWindowThreadProcessId(window, &pid);
     char cls[32];
     if (pid == GetCurrentProcessId() && IsWindowVisible(window) && GetClassNameA(window, cls, sizeof cls) &&
-        lstrcmpA(cls, "#32770") == 0 && (GetDlgItem(window, 0xFFFF) != nullptr || GetDlgItem(window, IDOK) != nullptr)) {
+        lstrcmpA(cls, "#32770") == 0 && (GetDlgItem(window, 0xFFFF) != nullptr || GetDlgItem(window, IDOK) != nullptr) &&
+        FindWindowExA(window, nullptr, "Edit", nullptr) == nullptr) {
         *reinterpret_cast<HWND *>(found) = window;
         return FALSE;
     }

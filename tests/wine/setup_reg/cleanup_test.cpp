@@ -248,13 +248,13 @@ void TestHostileInput()
     RegSetValueExA(key, "Whole", 0, REG_SZ, reinterpret_cast<const BYTE *>(file), MAX_PATH);
     char read[PathSize];
     lstrcpyA(read, "stale");
-    CHECK(ReadRegistryText(key, "Path", read) == 1);  // 259 bytes: still whole
+    CHECK(ReadRegistryText(key, "Path", read) == RegistryTextWhole);  // 259 bytes: still whole
     CHECK_STR(read, file);
     wsprintfA(line, "%sb", file);
     RegSetValueExA(key, "Path", 0, REG_BINARY, reinterpret_cast<const BYTE *>(line), MAX_PATH);
-    CHECK(ReadRegistryText(key, "Path", read) == 0);
+    CHECK(ReadRegistryText(key, "Path", read) == RegistryTextTooLong);
     CHECK_STR(read, "");
-    CHECK(ReadRegistryText(key, "Whole", read) == 1);
+    CHECK(ReadRegistryText(key, "Whole", read) == RegistryTextWhole);
     RegCloseKey(key);
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\OrvaltTest\\Hostile");
 }
