@@ -7,25 +7,29 @@ add_compile_options(
   $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>
   $<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>
   $<$<COMPILE_LANGUAGE:C,CXX>:-fexec-charset=CP932>
-  $<$<COMPILE_LANGUAGE:C,CXX>:-fno-stack-protector>
-  # No C library to call: loops must stay loops, not become strlen or memset.
-  $<$<COMPILE_LANGUAGE:C,CXX>:-fno-tree-loop-distribute-patterns>
   $<$<COMPILE_LANGUAGE:C,CXX>:-Wall>)
-# Lean programs: nothing unwinds (no exceptions, no runtime), so no unwind
-# tables; every function in a section of its own so that the linker drops
-# what nothing calls. (Data stays together: this compiler would move zeroed
-# data out of .bss into the file, section by section.)
-add_compile_options(
-  $<$<COMPILE_LANGUAGE:C,CXX>:-fno-asynchronous-unwind-tables>
-  $<$<COMPILE_LANGUAGE:C,CXX>:-fno-unwind-tables>
-  $<$<COMPILE_LANGUAGE:C,CXX>:-ffunction-sections>)
+# How code is generated, at compile time and again at link time (the
+# programs are optimised as a whole when they are linked).
+set(WIN_CODEGEN
+  -Oz -fno-stack-protector
+  # No C library to call: loops must stay loops, not become strlen or memset.
+  -fno-tree-loop-distribute-patterns
+  # Lean programs: nothing unwinds (no exceptions, no runtime), so no
+  # unwind tables; every function in a section of its own so that the
+  # linker drops what nothing calls. (Data stays together: this compiler
+  # would move zeroed data out of .bss into the file, section by section.)
+  -fno-asynchronous-unwind-tables -fno-unwind-tables -ffunction-sections)
 # The shipped build runs on every processor Windows 95 ran on: the 386
 # family, tuned for the Pentium that most of those PCs had. The compiler's
 # i686 default would use Pentium Pro instructions (cmov).
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-march=i386> $<$<COMPILE_LANGUAGE:C,CXX>:-mtune=pentium>
-    $<$<COMPILE_LANGUAGE:C,CXX>:-mpreferred-stack-boundary=2> $<$<COMPILE_LANGUAGE:C,CXX>:-malign-data=abi>)
+  list(APPEND WIN_CODEGEN -march=i386 -mtune=pentium -mpreferred-stack-boundary=2 -malign-data=abi)
 endif()
+foreach(option ${WIN_CODEGEN})
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:${option}>)
+  add_link_options(${option})
+endforeach()
+set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
 add_compile_definitions(WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0400 NOMINMAX)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
