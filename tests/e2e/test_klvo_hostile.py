@@ -17,16 +17,28 @@ NARROW = "Fifty bytes of description, and no room for a NUL."
 FULL_WIDTH_IMES = [("SIMIMEA.IME", "試験用IME A"), (LONG_NAME, WIDE), ("SIMIMEC.IME", NARROW)]
 
 
+def app_in_front_of(s, title, start):
+    """Starts the test application and Kelvo (start: how); (app, process, main)."""
+    app = start_app(s, title)
+    proc, main = start(s)
+    check(bring_to_front(s, app), "the test application is in front")
+    return app, proc, main
+
+
+def press_and_hold(s, seconds, shot=None):
+    """Presses F2 and keeps it down; the pop-ups up after the given time."""
+    s.key_down("F2")
+    time.sleep(seconds)
+    if shot:
+        s.screenshot(shot)
+    return flash_windows(s)
+
+
 def popup_closed_early():
     with Session("klvo_hostile_popup") as s:
         install_imes(s)
-        app = start_app(s, "Held key")
-        proc, main = start_kelvo(s)
-        check(bring_to_front(s, app), "the test application is in front")
-
-        s.key_down("F2")
-        time.sleep(1.2)
-        first = flash_windows(s)
+        app, proc, main = app_in_front_of(s, "Held key", start_kelvo)
+        first = press_and_hold(s, 1.2)
         check(len(first) == 1, f"the first pop-up is up while F2 is held ({first})")
         if first:
             s.close(first[0])
@@ -34,10 +46,7 @@ def popup_closed_early():
         s.key_up("F2")
         time.sleep(1)
 
-        s.key_down("F2")
-        time.sleep(1.5)
-        second = flash_windows(s)
-        s.screenshot("second_popup_held.png")
+        second = press_and_hold(s, 1.5, "second_popup_held.png")
         check(len(second) == 1 and second[0]["text"] == "試験用IME C",
               f"the second pop-up stays up while F2 is held ({second})")
         s.key_up("F2")
@@ -53,14 +62,8 @@ def full_width_records():
         check(len(LONG_NAME) == 80 and len(WIDE.encode("cp932")) == 50 and len(NARROW) == 50,
               "the test IMEs fill both fields")
         s.reg_add(KELVO + r"\Key", "UseSameImeForAllApps", "REG_DWORD", 0)
-        app = start_app(s, "Full fields")
-        proc, main = start_restored(s)
-        check(bring_to_front(s, app), "the test application is in front")
-
-        s.key_down("F2")
-        time.sleep(1.2)
-        seen = flash_windows(s)
-        s.screenshot("full_width_popup.png")
+        app, proc, main = app_in_front_of(s, "Full fields", start_restored)
+        seen = press_and_hold(s, 1.2, "full_width_popup.png")
         s.key_up("F2")
         check(len(seen) == 1 and seen[0]["text"] == WIDE,
               f"the pop-up's title is the 50-byte description, nothing after it ({seen})")
