@@ -146,7 +146,7 @@ void PaintMain(HWND mainWindow, HDC dc)
     RECT imeValue = {content.left + ValueLeft, mid + 6, content.right - ValueRight,
                      content.bottom - 6};
     if (ImeKnown) {
-        DrawValue(dc, reinterpret_cast<const char *>(CurrentIme.szDescription), &imeValue);
+        DrawValue(dc, CurrentIme.description, &imeValue);
     } else {
         char notRunning[TextSize];
         LoadText(IDS_NOT_RUNNING, notRunning);

@@ -21,9 +21,15 @@ void CreateFlashWindow()
     int bx, by;
     BaseUnits(&bx, &by);
     FlashPlace place = PlaceFlash(bx, by, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    // Each pop-up starts with clean flags: a close request left over from a
+    // pop-up that was gone before the key's release must not close this one
+    // at its first paint. A pop-up whose close is still queued goes now.
+    if (g_flashWindow && IsWindow(g_flashWindow)) DestroyWindow(g_flashWindow);
+    FlashPainted = 0;
+    FlashClosePending = 0;
     // Shown without activation: the application in front keeps the focus,
     // so the next press of the change key still reaches it.
-    g_flashWindow = CreateWindowExA(WS_EX_TOPMOST, "KelvoFlashClass", (const char *)FlashIme.szDescription,
+    g_flashWindow = CreateWindowExA(WS_EX_TOPMOST, "KelvoFlashClass", FlashIme.description,
                                     WS_POPUP, place.x, place.y, place.width, place.height,
                                     nullptr, nullptr, g_instance, nullptr);
     if (!g_flashWindow) return;
@@ -59,11 +65,22 @@ static void PaintShadow(HDC dc, const FlashLayout &l)
     DeleteObject(pattern);
 }
 
+int FindImeFile(const char *name, char *path, DWORD size)
+{
+    char *filePart;
+    DWORD n = SearchPathA(nullptr, name, nullptr, size, path, &filePart);
+    // A result that does not fit is the size it needs, and path is then unwritten.
+    if (n == 0 || n >= size) {
+        if (size) path[0] = 0;
+        return 0;
+    }
+    return 1;
+}
+
 static void PaintIcon(HDC dc, const FlashLayout &l)
 {
     char path[MAX_PATH];
-    char *filePart;
-    if (!SearchPathA(nullptr, (const char *)FlashIme.szName, nullptr, sizeof path, path, &filePart)) return;
+    if (!FindImeFile(FlashIme.name, path, sizeof path)) return;
     HICON icon = ExtractIconA(g_instance, path, 0);
     if (!icon || icon == (HICON)1) return;
     DrawIcon(dc, l.iconX, l.iconY, icon);
@@ -98,7 +115,7 @@ static void PaintFlash(HWND window, HDC dc)
 
     COLORREF oldText = SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     COLORREF oldBack = SetBkColor(dc, GetSysColor(COLOR_3DLIGHT));
-    const char *name = (const char *)FlashIme.szDescription;
+    const char *name = FlashIme.description;
     RECT measure = {0, 0, 0, 0};
     DrawTextA(dc, name, -1, &measure, DT_CALCRECT | DT_SINGLELINE);
     Box textBox;

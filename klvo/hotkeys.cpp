@@ -5,7 +5,7 @@
 #include "ime.h"
 #include <mmsystem.h>
 
-IMEPROA FlashIme;
+ImeEntry FlashIme;
 HGLOBAL ImeMessageBlock;
 
 static HGLOBAL MessageBlock()
@@ -71,8 +71,11 @@ static void OnChangeKey()
         PlaySoundA(Settings.SoundFile, nullptr, SND_FILENAME | SND_NOWAIT | SND_ASYNC);
     }
     WaitForKeyRelease();
-    PostMessageA(g_flashWindow, WM_USER, 0, 0);
-    FlashClosePending = 1;
+    // A pop-up closed before the release (or never created) needs no request.
+    if (g_flashWindow && IsWindow(g_flashWindow)) {
+        PostMessageA(g_flashWindow, WM_USER, 0, 0);
+        FlashClosePending = 1;
+    }
     BusyFlag = 0;
 }
 
@@ -97,8 +100,11 @@ static BOOL CALLBACK FindForeignChild(HWND child, LPARAM param)
 // IME of its own: it is given the same state as its frame.
 static void OnOnOffKey()
 {
-    BusyFlag = 1;
+    // Without a window in front there is nothing to open or close: a null
+    // window would make the child walk below run over every top-level window.
     HWND window = GetForegroundWindow();
+    if (!window) return;
+    BusyFlag = 1;
     int open = GetImeOpen(window) ? 0 : 1;
     SetImeOpen(window, open);
     ThreadOwner owner = {0, 0, nullptr};

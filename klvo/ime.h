@@ -30,12 +30,28 @@ extern "C" LRESULT WINAPI SendIMEMessageExA(HWND, LPARAM);
 static_assert(sizeof(IMESTRUCT) == 32, "IMESTRUCT");
 #endif
 
-// IMPQueryIMEA: the next installed IME after record->szName ("" = the first).
-BOOL ImeQuery(IMEPROA *record);
+// An IME as the switcher keeps it. The system may fill szDescription and
+// szName to their last byte with no terminator, so after every IME call both
+// fields are copied with a NUL after them; only these copies are read as
+// text. The record goes back to the system as the system gave it.
+struct ImeEntry {
+    IMEPROA record;
+    char description[sizeof(IMEPROA::szDescription) + 1];
+    char name[sizeof(IMEPROA::szName) + 1];
+};
+
+// IMPQueryIMEA: the next installed IME after entry->record.szName ("" = the first).
+BOOL ImeQuery(ImeEntry *entry);
 // IMPGetIMEA: the IME that window uses.
-BOOL ImeGet(HWND window, IMEPROA *record);
-// IMPSetIMEA: give window the IME named by record->szName.
-BOOL ImeSet(HWND window, IMEPROA *record);
+BOOL ImeGet(HWND window, ImeEntry *entry);
+// IMPSetIMEA: give window the IME of entry->record.
+BOOL ImeSet(HWND window, ImeEntry *entry);
+
+// The system's calls behind the three above (user32, or the Wine build's
+// simulation); nothing but those three calls them.
+BOOL SystemImeQuery(IMEPROA *record);
+BOOL SystemImeGet(HWND window, IMEPROA *record);
+BOOL SystemImeSet(HWND window, IMEPROA *record);
 // WINNLSEnableIME: enable or disable window's IME; returns the former state.
 BOOL ImeEnable(HWND window, BOOL enable);
 // SendIMEMessageExA with a GMEM_MOVEABLE | GMEM_DDESHARE block holding IMESTRUCT.

@@ -4,7 +4,12 @@
 //
 //   IME\1, IME\2, ...  REG_SZ "FILE.IME|Description": the installed IMEs in
 //                      enumeration order (values "1", "2", ... up to the first
-//                      missing one). Without the IME key four IMEs are
+//                      missing one). A name of 80 bytes or more, or a
+//                      description of 50 or more, fills its field of the
+//                      record to the last byte with no terminator (longer
+//                      ones are cut to the field), and szOptions is then
+//                      filled with '#', as a careless IME might hand them
+//                      out; such an IME is known by its first 80 bytes. Without the IME key four IMEs are
 //                      installed: SIMIMEA.IME ... SIMIMED.IME. The files are
 //                      small DLLs of the Wine build with one icon each.
 //   Default            REG_SZ: the IME of a window never given one; without
@@ -113,7 +118,7 @@ static HKEY OpenWindowKey(HWND window)
 // The n-th installed IME (from 0): file name and description.
 static int InstalledIme(int n, char *name, int nameSize, char *description, int descriptionSize)
 {
-    char entry[256];
+    char entry[512];
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, ImeKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
         char valueName[16];
@@ -137,18 +142,28 @@ static int InstalledIme(int n, char *name, int nameSize, char *description, int 
     return 1;
 }
 
+// Copies text into a field; a text as long as the field gets no terminator.
+static int FillField(BYTE *field, int size, const char *text)
+{
+    int n = lstrlenA(text);
+    if (n > size) n = size;
+    memcpy(field, text, n);
+    return n == size;
+}
+
 static void FillRecord(IMEPROA *record, const char *name, const char *description)
 {
     memset(record, 0, sizeof *record);
     record->wVersion = 0x0400;
-    lstrcpynA((char *)record->szName, name, sizeof record->szName);
-    lstrcpynA((char *)record->szDescription, description, sizeof record->szDescription);
+    int full = FillField(record->szDescription, sizeof record->szDescription, description);
+    full |= FillField(record->szName, sizeof record->szName, name);
+    if (full) memset(record->szOptions, '#', sizeof record->szOptions - 1);
 }
 
 // Finds an installed IME by file name and fills record; 0 when it is not installed.
 static int LookUpIme(const char *name, IMEPROA *record)
 {
-    char file[80], description[50];
+    char file[81], description[51];
     for (int n = 0; InstalledIme(n, file, sizeof file, description, sizeof description); ++n) {
         if (lstrcmpA(file, name) == 0) {
             if (record) FillRecord(record, file, description);
@@ -158,12 +173,12 @@ static int LookUpIme(const char *name, IMEPROA *record)
     return 0;
 }
 
-BOOL ImeQuery(IMEPROA *record)
+BOOL SystemImeQuery(IMEPROA *record)
 {
     Count("QueryCount");
     char cursor[sizeof record->szName + 1];
     lstrcpynA(cursor, (const char *)record->szName, sizeof cursor);
-    char file[80], description[50];
+    char file[81], description[51];
     int takeNext = cursor[0] == 0;
     for (int n = 0; InstalledIme(n, file, sizeof file, description, sizeof description); ++n) {
         if (takeNext) {
@@ -175,13 +190,13 @@ BOOL ImeQuery(IMEPROA *record)
     return FALSE;
 }
 
-BOOL ImeGet(HWND window, IMEPROA *record)
+BOOL SystemImeGet(HWND window, IMEPROA *record)
 {
     Count("GetCount");
     if (!window || !IsWindow(window)) return FALSE;
     HKEY key = OpenWindowKey(window);
     if (!key) return FALSE;
-    char name[80];
+    char name[81];
     int failing = ReadNumber(key, "FailGet", 0) != 0;
     int haveOwn = ReadText(key, "IME", name, sizeof name);
     RegCloseKey(key);
@@ -190,13 +205,13 @@ BOOL ImeGet(HWND window, IMEPROA *record)
         HKEY root = OpenKey(Root);
         int haveDefault = root && ReadText(root, "Default", name, sizeof name);
         if (root) RegCloseKey(root);
-        char description[50];
+        char description[51];
         if (!haveDefault && !InstalledIme(0, name, sizeof name, description, sizeof description)) return FALSE;
     }
     return LookUpIme(name, record);
 }
 
-BOOL ImeSet(HWND window, IMEPROA *record)
+BOOL SystemImeSet(HWND window, IMEPROA *record)
 {
     char name[sizeof record->szName + 1];
     lstrcpynA(name, (const char *)record->szName, sizeof name);
@@ -208,7 +223,7 @@ BOOL ImeSet(HWND window, IMEPROA *record)
             RegCloseKey(key);
         }
     }
-    char line[160];
+    char line[200];
     wsprintfA(line, "IMPSetIMEA %08lX %s = %d", (DWORD)(ULONG_PTR)window, name, ok);
     Record(line);
     return ok;

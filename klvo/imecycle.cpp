@@ -24,10 +24,40 @@ void ReleaseImeState()
     }
 }
 
+// Copies both text fields of the record with a terminator after each.
+static void TerminateFields(ImeEntry *entry)
+{
+    memcpy(entry->description, entry->record.szDescription, sizeof entry->record.szDescription);
+    entry->description[sizeof entry->record.szDescription] = 0;
+    memcpy(entry->name, entry->record.szName, sizeof entry->record.szName);
+    entry->name[sizeof entry->record.szName] = 0;
+}
+
+BOOL ImeQuery(ImeEntry *entry)
+{
+    BOOL r = SystemImeQuery(&entry->record);
+    TerminateFields(entry);
+    return r;
+}
+
+BOOL ImeGet(HWND window, ImeEntry *entry)
+{
+    BOOL r = SystemImeGet(window, &entry->record);
+    TerminateFields(entry);
+    return r;
+}
+
+BOOL ImeSet(HWND window, ImeEntry *entry)
+{
+    BOOL r = SystemImeSet(window, &entry->record);
+    TerminateFields(entry);
+    return r;
+}
+
 // One pass of IMPQueryIMEA over the installed IMEs.
 struct QueryWalk {
-    IMEPROA current;
-    IMEPROA kept[2];
+    ImeEntry current;
+    ImeEntry kept[2];
 };
 static int QueryNext(void *c)
 {
@@ -35,9 +65,7 @@ static int QueryNext(void *c)
 }
 static const char *QueryName(void *c)
 {
-    QueryWalk *w = (QueryWalk *)c;
-    w->current.szName[sizeof w->current.szName - 1] = 0;
-    return (const char *)w->current.szName;
+    return ((QueryWalk *)c)->current.name;
 }
 static void QueryKeep(void *c, int which)
 {
@@ -45,17 +73,13 @@ static void QueryKeep(void *c, int which)
     w->kept[which] = w->current;
 }
 
-int FindNextIme(const IMEPROA *reference, IMEPROA *result)
+int FindNextIme(const ImeEntry *reference, ImeEntry *result)
 {
     QueryWalk walk;
     memset(&walk, 0, sizeof walk);
-    char referenceName[sizeof reference->szName + 1];
-    if (reference) {
-        memcpy(referenceName, reference->szName, sizeof reference->szName);
-        referenceName[sizeof reference->szName] = 0;
-    }
+    TerminateFields(&walk.current);
     ImeWalk steps = {&walk, QueryNext, QueryName, QueryKeep};
-    switch (ChooseNextIme(reference ? referenceName : nullptr, &ExcludedImeList, &steps)) {
+    switch (ChooseNextIme(reference ? reference->name : nullptr, &ExcludedImeList, &steps)) {
     case TakeFirst:
         *result = walk.kept[KeptFirst];
         return 1;
@@ -67,9 +91,9 @@ int FindNextIme(const IMEPROA *reference, IMEPROA *result)
     }
 }
 
-int SwitchToNextIme(HWND window, IMEPROA *destination)
+int SwitchToNextIme(HWND window, ImeEntry *destination)
 {
-    IMEPROA own, chosen;
+    ImeEntry own, chosen;
     memset(&own, 0, sizeof own);
     if (ImeGet(window, &own)) {
         if (!FindNextIme(&own, &chosen)) return 0;
@@ -81,10 +105,10 @@ int SwitchToNextIme(HWND window, IMEPROA *destination)
     return r;
 }
 
-int SetWindowIme(HWND window, IMEPROA *record)
+int SetWindowIme(HWND window, ImeEntry *entry)
 {
     BOOL previous = ImeEnable(window, FALSE);
-    int r = ImeSet(window, record);
+    int r = ImeSet(window, entry);
     ImeEnable(window, previous);
     return r;
 }

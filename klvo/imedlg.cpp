@@ -23,12 +23,11 @@ void MoveSelected(HWND dialog, int fromId, int toId)
 void FillImeLists(HWND dialog, int usedId, int unusedId)
 {
     SendDlgItemMessageA(dialog, usedId, LB_RESETCONTENT, 0, 0);
-    IMEPROA ime;
+    ImeEntry ime;
     memset(&ime, 0, sizeof(ime));
     while (ImeQuery(&ime)) {
-        int listId = IsExcludedIme(reinterpret_cast<const char *>(ime.szName)) ? unusedId : usedId;
-        SendDlgItemMessageA(dialog, listId, LB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(ime.szDescription));
+        int listId = IsExcludedIme(ime.name) ? unusedId : usedId;
+        SendDlgItemMessageA(dialog, listId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ime.description));
     }
 }
 
@@ -52,11 +51,10 @@ int StoreExcludedImes(HWND dialog, int unusedId)
     ReleaseImeState();
     HWND list = GetDlgItem(dialog, unusedId);
     int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
-    IMEPROA ime;
+    ImeEntry ime;
     memset(&ime, 0, sizeof(ime));
     while (ImeQuery(&ime)) {
-        if (InList(list, count, reinterpret_cast<const char *>(ime.szDescription)))
-            AddExcludedIme(reinterpret_cast<const char *>(ime.szName));
+        if (InList(list, count, ime.description)) AddExcludedIme(ime.name);
     }
     return 1;
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winnls32.h>
 #include "klvodlg.h"
+#include "ime.h"
 
 constexpr LONG NO_POSITION = 32000;   // no window position stored for that axis
 constexpr int StatusBarHeight = 22;
@@ -41,7 +42,7 @@ int RegisterKelvoClasses(HINSTANCE instance);
 // --- foreground tracking (tracking.cpp) ---
 extern HWND LastTopWindow;
 extern char ShownAppTitle[TextSize];
-extern IMEPROA CurrentIme;
+extern ImeEntry CurrentIme;
 extern BOOL ImeKnown;
 extern int ImposingFlag;
 extern int BusyFlag;
@@ -53,13 +54,13 @@ void OnTimerTick();
 int AddExcludedIme(const char *name);
 const char *NextExcludedIme(int restart);
 void ReleaseImeState();
-int FindNextIme(const IMEPROA *reference, IMEPROA *result);
-int SwitchToNextIme(HWND window, IMEPROA *destination);
-int SetWindowIme(HWND window, IMEPROA *record);
+int FindNextIme(const ImeEntry *reference, ImeEntry *result);
+int SwitchToNextIme(HWND window, ImeEntry *destination);
+int SetWindowIme(HWND window, ImeEntry *entry);
 int IsExcludedIme(const char *name);
 
 // --- hot keys (hotkeys.cpp) ---
-extern IMEPROA FlashIme;
+extern ImeEntry FlashIme;
 extern HGLOBAL ImeMessageBlock;
 void OnHotKey(HWND mainWindow, WPARAM id);
 int GetImeOpen(HWND window);
@@ -70,6 +71,9 @@ extern int FlashPainted;
 extern int FlashClosePending;
 extern HWND g_flashWindow;
 void CreateFlashWindow();
+// Full path of an IME file on the search path; 0 (path empty) when it is not
+// found or its path does not fit in size bytes.
+int FindImeFile(const char *name, char *path, DWORD size);
 extern "C" LRESULT CALLBACK FlashWndProc(HWND, UINT, WPARAM, LPARAM);
 
 // --- settings store (settings.cpp) ---

@@ -7,7 +7,7 @@
 
 HWND LastTopWindow;
 char ShownAppTitle[TextSize];
-IMEPROA CurrentIme;
+ImeEntry CurrentIme;
 BOOL ImeKnown;
 int ImposingFlag;
 int BusyFlag;
@@ -46,9 +46,9 @@ HWND FindImeTarget(HWND window)
     return window;
 }
 
-static int SameIme(const IMEPROA *a, const IMEPROA *b)
+static int SameIme(const ImeEntry *a, const ImeEntry *b)
 {
-    return lstrcmpA((const char *)a->szName, (const char *)b->szName) == 0;
+    return lstrcmpA(a->name, b->name) == 0;
 }
 
 void OnTimerTick()
@@ -71,7 +71,7 @@ void OnTimerTick()
     }
 
     HWND target = FindImeTarget(front);
-    IMEPROA probe;
+    ImeEntry probe;
     memset(&probe, 0, sizeof probe);
     facts.readOk = ImeGet(target, &probe) != 0;
     facts.sameIme = facts.readOk && SameIme(&probe, &CurrentIme);

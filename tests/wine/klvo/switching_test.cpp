@@ -7,49 +7,6 @@
 #include "klvo.h"
 #include "ime.h"
 
-static const char Sim[] = "Software\\KelvoTest";
-static const char SimImes[] = "Software\\KelvoTest\\IME";
-
-static void SimWindowKey(HWND window, char *path)
-{
-    wsprintfA(path, "%s\\Windows\\%08lX", Sim, (DWORD)(ULONG_PTR)window);
-}
-
-static void SetSimIme(HWND window, const char *name)
-{
-    char path[64];
-    SimWindowKey(window, path);
-    PutText(path, "IME", name);
-}
-
-static const char *SimIme(HWND window)
-{
-    static char name[80];
-    char path[64];
-    SimWindowKey(window, path);
-    name[0] = 0;
-    if (!GetValue(path, "IME", name, sizeof name)) lstrcpyA(name, "(none)");
-    return name;
-}
-
-static DWORD SimOpen(HWND window)
-{
-    char path[64];
-    SimWindowKey(window, path);
-    return GetDword(path, "Open", 0);
-}
-
-static const char *LastRecord(int back = 0)
-{
-    static char line[160];
-    DWORD count = GetDword("Software\\KelvoTest\\Record", "Count", 0);
-    char name[16];
-    wsprintfA(name, "%lu", count - 1 - back);
-    line[0] = 0;
-    GetValue("Software\\KelvoTest\\Record", name, line, sizeof line);
-    return line;
-}
-
 static void InstallImes(int count)
 {
     DeleteTree(SimImes);
@@ -62,64 +19,36 @@ static void InstallImes(int count)
     }
 }
 
-static void Pump(DWORD ms)
-{
-    DWORD end = GetTickCount() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(10);
-    } while ((LONG)(end - GetTickCount()) > 0);
-}
-
-static HWND MakeWindow(const char *title, int x)
-{
-    HWND w = CreateWindowExA(0, "KlvoTestFrame", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, 300, 300, 120,
-                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    Pump(50);
-    return w;
-}
-
-static int Front(HWND w)
-{
-    SetForegroundWindow(w);
-    Pump(100);
-    return GetForegroundWindow() == w;
-}
-
 static void Cycle(HWND w)
 {
     Group("the cycle over the installed IMEs, with exclusions");
     InstallImes(3);
     ReleaseImeState();
-    IMEPROA current = {}, next = {};
-    lstrcpyA((char *)current.szName, "SIMIMEB.IME");
+    ImeEntry current = {}, next = {};
+    Name(&current, "SIMIMEB.IME");
     CHECK(FindNextIme(&current, &next));
-    CHECK_STR((const char *)next.szName, "SIMIMEC.IME");
-    CHECK_STR((const char *)next.szDescription, "試験用IME C");
-    lstrcpyA((char *)current.szName, "SIMIMEC.IME");
+    CHECK_STR(next.name, "SIMIMEC.IME");
+    CHECK_STR(next.description, "試験用IME C");
+    Name(&current, "SIMIMEC.IME");
     CHECK(FindNextIme(&current, &next));
-    CHECK_STR((const char *)next.szName, "SIMIMEA.IME");
+    CHECK_STR(next.name, "SIMIMEA.IME");
     CHECK(FindNextIme(nullptr, &next));
-    CHECK_STR((const char *)next.szName, "SIMIMEB.IME");
+    CHECK_STR(next.name, "SIMIMEB.IME");
     AddExcludedIme("SIMIMEB.IME");
-    lstrcpyA((char *)current.szName, "SIMIMEA.IME");
+    Name(&current, "SIMIMEA.IME");
     CHECK(FindNextIme(&current, &next));
-    CHECK_STR((const char *)next.szName, "SIMIMEC.IME");
+    CHECK_STR(next.name, "SIMIMEC.IME");
     AddExcludedIme("SIMIMEC.IME");
-    lstrcpyA((char *)next.szName, "untouched");
+    Name(&next, "untouched");
     CHECK(!FindNextIme(&current, &next));
-    CHECK_STR((const char *)next.szName, "untouched");
+    CHECK_STR(next.name, "untouched");
     ReleaseImeState();
 
     Group("switching a window: IME off around IMPSetIMEA, result kept even on failure");
     SetSimIme(w, "SIMIMEA.IME");
-    IMEPROA chosen = {};
+    ImeEntry chosen = {};
     CHECK(SwitchToNextIme(w, &chosen));
-    CHECK_STR((const char *)chosen.szName, "SIMIMEB.IME");
+    CHECK_STR(chosen.name, "SIMIMEB.IME");
     CHECK_STR(SimIme(w), "SIMIMEB.IME");
     char expect[3][80];
     wsprintfA(expect[0], "WINNLSEnableIME %08lX 0 = 1", (DWORD)(ULONG_PTR)w);
@@ -132,7 +61,7 @@ static void Cycle(HWND w)
     PutDword(Sim, "FailSet", 1);
     memset(&chosen, 0, sizeof chosen);
     CHECK(!SwitchToNextIme(w, &chosen));
-    CHECK_STR((const char *)chosen.szName, "SIMIMEC.IME");
+    CHECK_STR(chosen.name, "SIMIMEC.IME");
     CHECK_STR(SimIme(w), "SIMIMEB.IME");
     PutDword(Sim, "FailSet", 0);
 
@@ -141,7 +70,7 @@ static void Cycle(HWND w)
     SimWindowKey(w, path);
     PutDword(path, "FailGet", 1);
     CHECK(SwitchToNextIme(w, &chosen));
-    CHECK_STR((const char *)chosen.szName, "SIMIMEB.IME");
+    CHECK_STR(chosen.name, "SIMIMEB.IME");
     PutDword(path, "FailGet", 0);
 }
 
@@ -157,7 +86,7 @@ static void Tracking(HWND first, HWND second)
     CHECK(LastTopWindow == first);
     CHECK(ImeKnown);
     CHECK_STR(ShownAppTitle, "first");
-    CHECK_STR((const char *)CurrentIme.szName, "SIMIMEA.IME");
+    CHECK_STR(CurrentIme.name, "SIMIMEA.IME");
     CHECK(Front(second));
     OnTimerTick();
     CHECK_STR(SimIme(second), "SIMIMEA.IME");
@@ -167,7 +96,7 @@ static void Tracking(HWND first, HWND second)
     CHECK(!ImposingFlag);
     SetSimIme(second, "SIMIMEC.IME");
     OnTimerTick();
-    CHECK_STR((const char *)CurrentIme.szName, "SIMIMEC.IME");
+    CHECK_STR(CurrentIme.name, "SIMIMEC.IME");
     CHECK_STR(SimIme(second), "SIMIMEC.IME");
 
     Group("a tick while busy is lost; an unreadable IME clears ImeKnown and keeps CurrentIme");
@@ -183,7 +112,7 @@ static void Tracking(HWND first, HWND second)
     PutDword(path, "FailGet", 1);
     OnTimerTick();
     CHECK(!ImeKnown);
-    CHECK_STR((const char *)CurrentIme.szName, "SIMIMEC.IME");
+    CHECK_STR(CurrentIme.name, "SIMIMEC.IME");
     PutDword(path, "FailGet", 0);
     OnTimerTick();
     CHECK(ImeKnown);
@@ -195,7 +124,7 @@ static void Tracking(HWND first, HWND second)
     CHECK(Front(first));
     OnTimerTick();
     CHECK_STR(SimIme(first), "SIMIMEA.IME");
-    CHECK_STR((const char *)CurrentIme.szName, "SIMIMEA.IME");
+    CHECK_STR(CurrentIme.name, "SIMIMEA.IME");
     CHECK_EQ(GetDword("Software\\KelvoTest\\Record", "Count", 0), before);
     Settings.UseSameImeForAllApps = 1;
 }
@@ -238,7 +167,7 @@ static void ChangeKey(HWND main, HWND first)
     printf("WM_HOTKEY to the pop-up's first paint: best %.2f ms, mean %.2f ms over %d presses\n", best,
            total / Rounds, Rounds);
     CHECK(BusyFlag == 0);
-    CHECK_STR((const char *)FlashIme.szName, "SIMIMEB.IME");   // A + 10 steps over A, B, C
+    CHECK_STR(FlashIme.name, "SIMIMEB.IME");   // A + 10 steps over A, B, C
     CHECK_STR(SimIme(first), "SIMIMEB.IME");
     CHECK(FlashPainted == 0 && FlashClosePending == 0);
 
@@ -249,9 +178,8 @@ static void ChangeKey(HWND main, HWND first)
     HICON icon = ExtractIconA(GetModuleHandleA(nullptr), path, 0);
     CHECK(icon != nullptr && icon != (HICON)1);
     if (icon) DestroyIcon(icon);
-    FlashIme.szDescription[0] = 0;
-    lstrcpyA((char *)FlashIme.szDescription, "試験用IME B");
-    lstrcpyA((char *)FlashIme.szName, "SIMIMEB.IME");
+    Name(&FlashIme, "SIMIMEB.IME");
+    lstrcpyA(FlashIme.description, "試験用IME B");
     CreateFlashWindow();
     RECT r;
     GetWindowRect(g_flashWindow, &r);
@@ -432,14 +360,6 @@ static void MenuHelp(HWND main)
     CHECK_EQ(Settings.YPos, 41);
 }
 
-static BOOL CALLBACK FindDialog(HWND w, LPARAM found)
-{
-    char cls[16];
-    GetClassNameA(w, cls, sizeof cls);
-    if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w)) *(HWND *)found = w;
-    return TRUE;
-}
-
 // Plays the user of the key settings dialog: a new modifier, then Cancel
 // (only the comparison after the dialog decides what is registered again).
 static void CALLBACK AnswerKeyDialog(HWND, UINT, UINT_PTR id, DWORD)
@@ -452,32 +372,8 @@ static void CALLBACK AnswerKeyDialog(HWND, UINT, UINT_PTR id, DWORD)
     EndDialog(dialog, IDCANCEL);
 }
 
-// Types a sound path of 258 bytes and a double-byte character into the
-// dialog, one byte more than the setting holds, and presses OK.
-static void CALLBACK AnswerLongSoundPath(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&dialog);
-    if (!dialog) return;
-    KillTimer(nullptr, id);
-    char path[MAX_PATH + 1];
-    for (int i = 0; i < MAX_PATH - 2; ++i) path[i] = 'w';
-    path[MAX_PATH - 2] = (char)0x82;   // the hiragana a
-    path[MAX_PATH - 1] = (char)0xA0;
-    path[MAX_PATH] = 0;
-    SetDlgItemTextA(dialog, IDC_SOUND_FILE, path);
-    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-}
-
 static void KeyDialog(HWND main, HWND probe)
 {
-    Group("OK keeps whole characters of a sound path longer than the setting");
-    SetTimer(nullptr, 0, 100, AnswerLongSoundPath);
-    SendMessageA(main, WM_COMMAND, IDM_KEYSETTINGS, 0);
-    CHECK_EQ(lstrlenA(Settings.SoundFile), MAX_PATH - 2);   // the half character is dropped
-    Settings.SoundFile[0] = 0;
-    Settings.PlaySound = 0;
-
     Group("a change of modifier in the key dialog registers the change key again");
     Settings.ChangeVKey = VK_F9;
     Settings.ChangeKeyModifier = 0;
@@ -537,32 +433,11 @@ static void HelpFile()
     RemoveDirectoryA(file);
 }
 
-static LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
-{
-    return DefWindowProcA(w, m, wp, lp);
-}
-
 int main()
 {
-    g_instance = GetModuleHandleA(nullptr);
     DeleteTree(Sim);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = FrameProc;
-    wc.hInstance = g_instance;
-    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
-    wc.lpszClassName = "KlvoTestFrame";
-    RegisterClassA(&wc);
-    CHECK(RegisterKelvoClasses(g_instance));
-    ImeMessageBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, sizeof(IMESTRUCT));
-    Settings.ChangeVKey = 0;             // no system-wide keys for the test process
     Settings.OnOffVKey = 0;
-    HWND main = CreateWindowExA(WS_EX_DLGMODALFRAME, "KelvoClass", "Kelvo",
-                                WS_MINIMIZE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 20, 20, 454, 260, nullptr,
-                                nullptr, g_instance, nullptr);
-    CHECK(main != nullptr);
-    KillTimer(main, ID_TRACK_TIMER);
-    ShowWindow(main, SW_SHOWMINIMIZED);
-    Settings.ChangeVKey = VK_F2;
+    HWND main = StartTestMain();
     HWND first = MakeWindow("first", 20);
     HWND second = MakeWindow("second", 360);
 

@@ -1,0 +1,99 @@
+"""Kelvo against bad input, with the real program: a pop-up closed before
+the change key's release does not make the next pop-up close at once; IME
+records whose description (50 bytes) and file name (80 bytes) fill their
+fields with no terminator are shown, listed and saved as exactly those
+bytes."""
+import time
+
+from harness import Session, check, run
+from klvo_support import (KELVO, SIM, bring_to_front, flash_windows, install_imes, popup_gone, start_app,
+                          start_kelvo, window_ime)
+from test_klvoui_display import start_restored
+from test_klvoui_imes import excluded_in_registry, open_dialog
+
+LONG_NAME = "LONGNAMEDIMEX" + "X" * 63 + ".IME"                # 80 bytes
+WIDE = "あいうえおかきくけこさしすせそたちつてとなにぬねの"    # 50 bytes in code page 932
+NARROW = "Fifty bytes of description, and no room for a NUL."
+FULL_WIDTH_IMES = [("SIMIMEA.IME", "試験用IME A"), (LONG_NAME, WIDE), ("SIMIMEC.IME", NARROW)]
+
+
+def app_in_front_of(s, title, start):
+    """Starts the test application and Kelvo (start: how); (app, process, main)."""
+    app = start_app(s, title)
+    proc, main = start(s)
+    check(bring_to_front(s, app), "the test application is in front")
+    return app, proc, main
+
+
+def press_and_hold(s, seconds, shot=None):
+    """Presses F2 and keeps it down; the pop-ups up after the given time."""
+    s.key_down("F2")
+    time.sleep(seconds)
+    if shot:
+        s.screenshot(shot)
+    return flash_windows(s)
+
+
+def popup_closed_early():
+    with Session("klvo_hostile_popup") as s:
+        install_imes(s)
+        app, proc, main = app_in_front_of(s, "Held key", start_kelvo)
+        first = press_and_hold(s, 1.2)
+        check(len(first) == 1, f"the first pop-up is up while F2 is held ({first})")
+        if first:
+            s.close(first[0])
+        check(popup_gone(s), "the first pop-up is closed while F2 is still held")
+        s.key_up("F2")
+        time.sleep(1)
+
+        second = press_and_hold(s, 1.5, "second_popup_held.png")
+        check(len(second) == 1 and second[0]["text"] == "試験用IME C",
+              f"the second pop-up stays up while F2 is held ({second})")
+        s.key_up("F2")
+        check(popup_gone(s), "and closes after the release")
+        check(window_ime(s, app) == "SIMIMEC.IME", "the application went on to the third IME")
+        s.close(main)
+        check(s.wait_exit(proc, 15) == 0, "Klvo.exe exits with code 0")
+
+
+def full_width_records():
+    with Session("klvo_hostile_records") as s:
+        install_imes(s, FULL_WIDTH_IMES)
+        check(len(LONG_NAME) == 80 and len(WIDE.encode("cp932")) == 50 and len(NARROW) == 50,
+              "the test IMEs fill both fields")
+        s.reg_add(KELVO + r"\Key", "UseSameImeForAllApps", "REG_DWORD", 0)
+        app, proc, main = app_in_front_of(s, "Full fields", start_restored)
+        seen = press_and_hold(s, 1.2, "full_width_popup.png")
+        s.key_up("F2")
+        check(len(seen) == 1 and seen[0]["text"] == WIDE,
+              f"the pop-up's title is the 50-byte description, nothing after it ({seen})")
+        check(popup_gone(s), "the pop-up closes after the release")
+        check(window_ime(s, app) == LONG_NAME, "the application was given the whole 80-byte name")
+        time.sleep(2)                         # ticks: the display takes the new IME
+        s.screenshot("full_width_display.png")
+
+        dialog = open_dialog(s, main)
+        lists = {c["id"]: c.get("items") for c in s.children(dialog)}
+        check(lists.get(102) == [d for _, d in FULL_WIDTH_IMES],
+              f"the used list shows exactly the three descriptions ({lists.get(102)})")
+        s.select(dialog, 102, 1)
+        s.command(dialog, 103)
+        time.sleep(0.5)
+        lists = {c["id"]: c.get("items") for c in s.children(dialog)}
+        check(lists.get(106) == [WIDE], f"the not-used list shows exactly the description ({lists.get(106)})")
+        s.screenshot("full_width_dialog.png")
+        s.command(dialog, 1)
+        check(s.wait_window("^日本語入力システムの選択$", timeout=5, gone=True), "OK closes the dialog")
+        s.menu(main, 1020)
+        check(s.wait_exit(proc, 20) == 0, "Kelvo exits")
+        check(excluded_in_registry(s) == [LONG_NAME], "the saved exclusion list holds the whole 80-byte name")
+        check(s.reg_query(SIM + r"\IME", "2") is not None, "the stand-in IMEs are still configured")
+
+
+def scenario():
+    popup_closed_early()
+    full_width_records()
+
+
+if __name__ == "__main__":
+    run(scenario)
