@@ -34,6 +34,17 @@ int ReportPath(HWND owner, UINT beep, UINT style, const char *format, const char
     return ReportMessage(owner, beep, style, text);
 }
 
+// A copy that ran out of room has left a truncated file under the
+// destination's name (a new file, or the old one cut when it was
+// replaced); it goes, so that nothing half written looks installed.
+int DiscardFragment(const char *destination)
+{
+    DWORD error = GetLastError();
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) DeleteFileA(destination);
+    SetLastError(error);
+    return 0;
+}
+
 // Copies over an existing destination. Windows refuses to overwrite a
 // read-only file; Wine lets a process that runs as root do it, so the
 // refusal is made here, the same on both (the installer never changes
@@ -42,10 +53,13 @@ int ReportPath(HWND owner, UINT beep, UINT style, const char *format, const char
 int CopyFileOverwrite(const char *source, const char *destination)
 {
     if (CopyFileA(source, destination, TRUE)) return 1;
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+        return DiscardFragment(destination);
+    }
     DWORD attributes = GetFileAttributesA(destination);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return 0;
-    return CopyFileA(source, destination, FALSE) != 0;
+    if (CopyFileA(source, destination, FALSE)) return 1;
+    return DiscardFragment(destination);
 }
 
 // A move is always a copy and then a delete, also within one volume; a
