@@ -24,15 +24,6 @@ unsigned HostWindowsDir(char *out, unsigned capacity)
     return GetWindowsDirectoryA(out, capacity);
 }
 
-int HostFileSize(const char *path, uint64_t *size)
-{
-    FILETIME lastWrite;
-    unsigned long long bytes = 0;
-    if (!GetFileInfo(path, &lastWrite, &bytes)) return 0;
-    *size = bytes;
-    return 1;
-}
-
 // Handlers by command, in the order of the command table. Section markers,
 // end and appname are the interpreter's own business: no handler.
 const CommandHandler kHandlers[] = {
@@ -113,6 +104,30 @@ bool PumpOneMessage()
     return true;
 }
 
+// The three lines of the progress dialog as last set. A line that stays
+// the same from one command to the next (the action of a run of copies, an
+// empty description) is not set again: only what changed is redrawn.
+struct ShownLines {
+    HWND dialog;
+    bool known[3];
+    char text[3][MessageSize];
+};
+ShownLines g_shownLines;
+
+void SetProgressLine(HWND dialog, int line, int control, const char *text)
+{
+    if (text == nullptr) text = "";
+    if (g_shownLines.dialog != dialog) {
+        // A new dialog shows its template's texts: every line is set once.
+        g_shownLines.dialog = dialog;
+        for (bool &known : g_shownLines.known) known = false;
+    }
+    if (g_shownLines.known[line] && lstrcmpA(g_shownLines.text[line], text) == 0) return;
+    SetDlgItemTextA(dialog, control, text);
+    lstrcpynA(g_shownLines.text[line], text, MessageSize);
+    g_shownLines.known[line] = true;
+}
+
 }  // namespace
 
 const sc::ScriptHost g_scriptHost = {
@@ -120,7 +135,7 @@ const sc::ScriptHost g_scriptHost = {
     g_setup.destDir,
     HostSystemDir,
     HostWindowsDir,
-    HostFileSize,
+    ScanSourceInfo,
 };
 
 int LoadScript(HINSTANCE instance)
@@ -165,9 +180,14 @@ int ExpandArg(char *out, const char *arg, int capacity)
 void SetProgressLines(HWND progressDialog, const char *action, const char *object, const char *description)
 {
     if (progressDialog == nullptr) return;
-    SetDlgItemTextA(progressDialog, IDC_PROGRESS_ACTION, action ? action : "");
-    SetDlgItemTextA(progressDialog, IDC_PROGRESS_OBJECT, object ? object : "");
-    SetDlgItemTextA(progressDialog, IDC_PROGRESS_NOTE, description ? description : "");
+    SetProgressLine(progressDialog, 0, IDC_PROGRESS_ACTION, action);
+    SetProgressLine(progressDialog, 1, IDC_PROGRESS_OBJECT, object);
+    SetProgressLine(progressDialog, 2, IDC_PROGRESS_NOTE, description);
+}
+
+void ForgetProgressLines()
+{
+    g_shownLines.dialog = nullptr;
 }
 
 int ReportMessage(HWND owner, UINT beep, UINT style, const char *text)
@@ -182,7 +202,17 @@ HWND MessageOwner(HWND progressDialog)
     return progressDialog != nullptr ? progressDialog : g_setup.mainWindow;
 }
 
-void ScriptStep()
+namespace {
+
+// Lines a silent run takes per step message. Nothing is on screen to keep
+// answering, so lines follow one another within one step; the message loop
+// still has its turn after each batch.
+const int kSilentBatch = 64;
+
+// One script line, from the fetch to the one-message pump. Returns true
+// when the script goes on with the next line; false when it has ended,
+// stopped (the stop notice has been shown) or halted.
+bool RunNextLine()
 {
     g_setup.lastPercent = g_setup.percent;
     g_setup.stepOk = 1;
@@ -191,20 +221,20 @@ void ScriptStep()
     if (fetched == sc::FetchNoLine) {
         // The last counted line has been passed without an end line.
         FinishScript();
-        return;
+        return false;
     }
     if (fetched == sc::FetchTooLong) {
         // Running a cut line could name a different file: stop instead.
         ReportLongLine(g_script.currentLine, 0);
         StopScript();
-        return;
+        return false;
     }
 
     const char *word = sc::NextToken(g_lineBuffer, kSeparators);
     sc::CommandId id = sc::LookupCommand(word);
     if (id == sc::CmdEnd) {
         FinishScript();
-        return;
+        return false;
     }
     // Section markers count wherever they stand; other lines run by section.
     if (!sc::ApplySectionMarker(id, &g_setup.inInstallSection, &g_setup.inUninstallSection) &&
@@ -221,12 +251,22 @@ void ScriptStep()
         if (g_setup.percent != g_setup.lastPercent) {
             DrawMeter(GetDlgItem(g_setup.progressDialog, IDC_PROGRESS_METER));
         }
-        if (g_setup.progressDialog != nullptr && !PumpOneMessage()) return;
+        if (g_setup.progressDialog != nullptr && !PumpOneMessage()) return false;
     }
 
-    if (g_setup.stepOk == 1 && g_setup.abortRequested == 0) {
-        PostMessageA(g_setup.mainWindow, WM_USER, 0, 0);
-        return;
-    }
+    if (g_setup.stepOk == 1 && g_setup.abortRequested == 0) return true;
     StopScript();
+    return false;
+}
+
+}  // namespace
+
+void ScriptStep()
+{
+    for (int lines = 1; RunNextLine(); ++lines) {
+        if (!g_setup.silent || lines >= kSilentBatch) {
+            PostMessageA(g_setup.mainWindow, WM_USER, 0, 0);
+            return;
+        }
+    }
 }
