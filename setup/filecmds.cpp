@@ -135,16 +135,18 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, int (*operation)(c
     char destination[PathSize];
     if (!ExpandArg(source, sourceArg) || !ExpandArg(destination, destinationArg)) return 0;
 
-    if (progressDialog != nullptr) {
-        char object[MessageSize];
-        wsprintfA(object, "ファイル名 : %s", source);
-        SetProgressLines(progressDialog, texts.status, object, description);
-    }
-
-    HWND owner = MessageOwner(progressDialog);
     FILETIME sourceTime;
     unsigned long long sourceSize = 0;
     bool scanned = TakeScannedSource(source, &sourceTime, &sourceSize);
+    if (progressDialog != nullptr) {
+        char object[MessageSize];
+        wsprintfA(object, "ファイル名 : %s", source);
+        // Unknown size (not scanned): shown at once.
+        SetProgressLinesFor(progressDialog, texts.status, object, description,
+                            scanned ? sourceSize : ~0ULL);
+    }
+
+    HWND owner = MessageOwner(progressDialog);
     if (!scanned && !GetFileInfo(source, &sourceTime, &sourceSize)) {
         return SourceMissing(owner, texts, source);
     }
@@ -300,6 +302,7 @@ int CmdStartMeter(HWND)
         g_setup.progressDialog = CreateDialogParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_PROGRESS),
                                                     g_setup.mainWindow, ProgressDlgProc, 0);
         ForgetProgressLines();
+        ForgetMeter();
     }
     return 1;
 }

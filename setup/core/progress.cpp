@@ -48,6 +48,17 @@ int32_t MeterBlockCount(int32_t percent) {
     return percent * kMeterBlocks / 100;
 }
 
+bool LinesDue(uint32_t sinceShownMs, uint64_t nextWeight, uint64_t doneWeight, uint32_t blockMs) {
+    if (sinceShownMs >= kRedrawMs) return true;
+    if (doneWeight == 0) return true;
+    if (blockMs == 0) return false;
+    // nextWeight * blockMs / doneWeight >= kRedrawMs, without overflow:
+    // the weight that lasts kRedrawMs at this rate.
+    uint64_t perMs = doneWeight / blockMs;
+    uint64_t lasting = perMs > ~uint64_t{0} / kRedrawMs ? ~uint64_t{0} : perMs * kRedrawMs;
+    return nextWeight >= lasting;
+}
+
 int PlanFolderPath(const char* folder, FolderWalk* walk) {
     walk->count = 0;
     walk->path[0] = '\0';
