@@ -89,6 +89,9 @@ for run in $(seq 1 "$runs"); do
   echo "run $run: Setup.exe ${orvalt[-1]} s, CopyFileA loop ${copyloop[-1]} s, NSIS ${nsis[-1]} s"
 done
 rm -rf "$out"
+# The next shape starts its own server.
+wine_stop
+"$WINESERVER" -w
 
 local o c n
 o=$(median "${orvalt[@]}"); c=$(median "${copyloop[@]}"); n=$(median "${nsis[@]}")
