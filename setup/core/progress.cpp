@@ -52,11 +52,16 @@ bool LinesDue(uint32_t sinceShownMs, uint64_t nextWeight, uint64_t doneWeight, u
     if (sinceShownMs >= kRedrawMs) return true;
     if (doneWeight == 0) return true;
     if (blockMs == 0) return false;
-    // nextWeight * blockMs / doneWeight >= kRedrawMs, without overflow:
-    // the weight that lasts kRedrawMs at this rate.
-    uint64_t perMs = doneWeight / blockMs;
-    uint64_t lasting = perMs > ~uint64_t{0} / kRedrawMs ? ~uint64_t{0} : perMs * kRedrawMs;
-    return nextWeight >= lasting;
+    // nextWeight * blockMs >= kRedrawMs * doneWeight. Both weights are
+    // halved together until the products fit in 64 bits (and no 64-bit
+    // division is needed on a 32-bit processor).
+    uint64_t next = nextWeight;
+    uint64_t done = doneWeight;
+    while (next > 0xFFFFFFFFu || done > 0xFFFFFFFFu) {
+        next >>= 1;
+        done >>= 1;
+    }
+    return next * blockMs >= done * kRedrawMs;
 }
 
 int PlanFolderPath(const char* folder, FolderWalk* walk) {
