@@ -90,7 +90,7 @@ for run in $(seq 1 "$runs"); do
 done
 rm -rf "$out"
 # The next shape starts its own server.
-wine_stop
+wine_stop || true
 "$WINESERVER" -w
 
 local o c n
@@ -144,7 +144,7 @@ echo
 cat "$work/summary.txt"
 if [ -n "$wizard" ]; then
   # The wizard needs the prefix's desktop and nothing else running.
-  wine_stop
+  wine_stop || true
   echo
   /usr/bin/python3 "$HERE/interactive.py" --runs "$runs" "$work/Setup-first.exe" "$work/payload-first"
 fi
