@@ -135,6 +135,7 @@ for s in $shapes; do
   shape "${s%%:*}" "${s##*:}"
   if [ -z "$first" ]; then
     first=1
+    rm -rf "$work/payload-first"
     cp -a "$work/payload" "$work/payload-first"
     cp "$work/Setup.exe" "$work/Setup-first.exe"
   fi
