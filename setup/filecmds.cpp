@@ -7,6 +7,55 @@ namespace {
 
 const unsigned long long kSmallWeight = 1024;
 
+// What the scan of the open meter block read of each copy or move source,
+// by script line, so that the line's own step need not open the file again.
+// The path's hash tells whether the step names the same file (a macro may
+// have changed in between); the block number, whether this block read it.
+struct ScannedSource {
+    unsigned long long size;
+    FILETIME lastWrite;
+    unsigned long long pathHash;
+    unsigned block;
+};
+
+ScannedSource *g_scanned;
+int32_t g_scannedLines;
+unsigned g_block;
+
+unsigned long long PathHash(const char *path)
+{
+    unsigned long long hash = 14695981039346656037ULL;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(path); *p != '\0'; ++p) {
+        hash = (hash ^ *p) * 1099511628211ULL;
+    }
+    return hash;
+}
+
+// Room for one entry per script line; without memory the steps open their
+// sources themselves.
+void PrepareScannedSources()
+{
+    ++g_block;
+    if (g_scanned != nullptr && g_scannedLines >= g_script.lineCount) return;
+    SIZE_T bytes = static_cast<SIZE_T>(g_script.lineCount) * sizeof(ScannedSource);
+    void *memory = g_scanned == nullptr ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)
+                                        : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, g_scanned, bytes);
+    if (memory == nullptr) return;
+    g_scanned = static_cast<ScannedSource *>(memory);
+    g_scannedLines = g_script.lineCount;
+}
+
+bool TakeScannedSource(const char *path, FILETIME *lastWrite, unsigned long long *size)
+{
+    int32_t line = g_script.currentLine;
+    if (g_scanned == nullptr || line < 0 || line >= g_scannedLines) return false;
+    ScannedSource &entry = g_scanned[line];
+    if (entry.block != g_block || entry.pathHash != PathHash(path)) return false;
+    *lastWrite = entry.lastWrite;
+    *size = entry.size;
+    return true;
+}
+
 // The texts of copy and move.
 struct TransferTexts {
     const char *status;
@@ -34,6 +83,17 @@ int ReportPath(HWND owner, UINT beep, UINT style, const char *format, const char
     return ReportMessage(owner, beep, style, text);
 }
 
+// A copy that ran out of room has left a truncated file under the
+// destination's name (a new file, or the old one cut when it was
+// replaced); it goes, so that nothing half written looks installed.
+int DiscardFragment(const char *destination)
+{
+    DWORD error = GetLastError();
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) DeleteFileA(destination);
+    SetLastError(error);
+    return 0;
+}
+
 // Copies over an existing destination. Windows refuses to overwrite a
 // read-only file; Wine lets a process that runs as root do it, so the
 // refusal is made here, the same on both (the installer never changes
@@ -42,10 +102,13 @@ int ReportPath(HWND owner, UINT beep, UINT style, const char *format, const char
 int CopyFileOverwrite(const char *source, const char *destination)
 {
     if (CopyFileA(source, destination, TRUE)) return 1;
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return 0;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+        return DiscardFragment(destination);
+    }
     DWORD attributes = GetFileAttributesA(destination);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return 0;
-    return CopyFileA(source, destination, FALSE) != 0;
+    if (CopyFileA(source, destination, FALSE)) return 1;
+    return DiscardFragment(destination);
 }
 
 // A move is always a copy and then a delete, also within one volume; a
@@ -57,6 +120,12 @@ int MoveFileByCopy(const char *source, const char *destination)
     return 1;
 }
 
+int SourceMissing(HWND owner, const TransferTexts &texts, const char *source)
+{
+    ReportPath(owner, MB_ICONEXCLAMATION, MB_ICONHAND, texts.notFound, source);
+    return 0;
+}
+
 int Transfer(HWND progressDialog, const TransferTexts &texts, int (*operation)(const char *, const char *))
 {
     const char *sourceArg = NextArg();
@@ -66,35 +135,50 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, int (*operation)(c
     char destination[PathSize];
     if (!ExpandArg(source, sourceArg) || !ExpandArg(destination, destinationArg)) return 0;
 
+    FILETIME sourceTime;
+    unsigned long long sourceSize = 0;
+    bool scanned = TakeScannedSource(source, &sourceTime, &sourceSize);
     if (progressDialog != nullptr) {
         char object[MessageSize];
         wsprintfA(object, "ファイル名 : %s", source);
-        SetProgressLines(progressDialog, texts.status, object, description);
+        // Unknown size (not scanned): shown at once.
+        SetProgressLinesFor(progressDialog, texts.status, object, description,
+                            scanned ? sourceSize : ~0ULL);
     }
 
     HWND owner = MessageOwner(progressDialog);
-    FILETIME sourceTime;
-    unsigned long long sourceSize = 0;
-    if (!GetFileInfo(source, &sourceTime, &sourceSize)) {
-        ReportPath(owner, MB_ICONEXCLAMATION, MB_ICONHAND, texts.notFound, source);
-        return 0;
+    if (!scanned && !GetFileInfo(source, &sourceTime, &sourceSize)) {
+        return SourceMissing(owner, texts, source);
     }
 
+    // The attribute look-up costs no open: a new destination asks nothing.
     FILETIME destinationTime;
-    unsigned long long destinationSize = 0;
-    if (!g_setup.silent && GetFileInfo(destination, &destinationTime, &destinationSize) &&
-        CompareFileTime(&destinationTime, &sourceTime) > 0) {
-        int answer = ReportPath(owner, MB_ICONEXCLAMATION, MB_ICONEXCLAMATION | MB_YESNO,
-                                "新しいファイル%sが、すでに存在します。\n上書きしますか?", destination);
-        if (answer == IDNO) {
-            g_setup.meterDone += sourceSize;
-            return 1;
+    unsigned long long unused = 0;
+    if (!g_setup.silent && GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES &&
+        GetFileInfo(destination, &destinationTime, &unused)) {
+        // The question compares with the source as it is now, not as the
+        // scan found it.
+        if (scanned && !GetFileInfo(source, &sourceTime, &unused)) {
+            return SourceMissing(owner, texts, source);
+        }
+        if (CompareFileTime(&destinationTime, &sourceTime) > 0) {
+            int answer = ReportPath(owner, MB_ICONEXCLAMATION, MB_ICONEXCLAMATION | MB_YESNO,
+                                    "新しいファイル%sが、すでに存在します。\n上書きしますか?", destination);
+            if (answer == IDNO) {
+                g_setup.meterDone += sourceSize;
+                return 1;
+            }
         }
     }
 
     if (operation(source, destination)) {
         g_setup.meterDone += sourceSize;
         return 1;
+    }
+    // A source that went away since the scan is reported as missing, as
+    // when the step itself finds it gone.
+    if (scanned && !GetFileInfo(source, &sourceTime, &unused)) {
+        return SourceMissing(owner, texts, source);
     }
     ReportPath(owner, MB_ICONHAND, MB_ICONHAND, texts.failed, source);
     return 0;
@@ -148,6 +232,22 @@ int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size)
     return 1;
 }
 
+int ScanSourceInfo(const char *path, int32_t line, uint64_t *size)
+{
+    FILETIME lastWrite;
+    unsigned long long bytes = 0;
+    if (!GetFileInfo(path, &lastWrite, &bytes)) return 0;
+    *size = bytes;
+    if (g_scanned != nullptr && line >= 0 && line < g_scannedLines) {
+        ScannedSource &entry = g_scanned[line];
+        entry.size = bytes;
+        entry.lastWrite = lastWrite;
+        entry.pathHash = PathHash(path);
+        entry.block = g_block;
+    }
+    return 1;
+}
+
 void CreateFolderPath(const char *folder)
 {
     sc::FolderWalk walk;
@@ -163,6 +263,7 @@ void CreateFolderPath(const char *folder)
 int CmdStartMeter(HWND)
 {
     sc::MeterScan scan;
+    PrepareScannedSources();
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     ShowCursor(TRUE);
     sc::MeterScanResult result = sc::ScanMeterTotal(&g_script, &g_scriptHost, &scan);
@@ -200,6 +301,8 @@ int CmdStartMeter(HWND)
         EnableWindow(g_setup.mainWindow, FALSE);
         g_setup.progressDialog = CreateDialogParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_PROGRESS),
                                                     g_setup.mainWindow, ProgressDlgProc, 0);
+        ForgetProgressLines();
+        ForgetMeter();
     }
     return 1;
 }

@@ -27,15 +27,6 @@ unsigned HostWindowsDir(char *out, unsigned capacity)
     return GetWindowsDirectoryA(out, capacity);
 }
 
-int HostFileSize(const char *path, uint64_t *size)
-{
-    FILETIME lastWrite;
-    unsigned long long bytes = 0;
-    if (!GetFileInfo(path, &lastWrite, &bytes)) return 0;
-    *size = bytes;
-    return 1;
-}
-
 // Handlers by command, in the order of the command table. Section markers,
 // end and appname are the interpreter's own business: no handler.
 const CommandHandler kHandlers[] = {
@@ -116,6 +107,45 @@ bool PumpOneMessage()
     return true;
 }
 
+// The three lines of the progress dialog: what each control shows, and
+// what the last command set. A line that stays the same from one command to
+// the next (the action of a run of copies, an empty description) is not set
+// again: only what changed is redrawn.
+struct ShownLines {
+    HWND dialog;
+    bool known[3];  // shown[i] is what control i shows
+    char shown[3][MessageSize];
+    char next[3][MessageSize];
+    DWORD shownAt;
+    DWORD blockStart;
+};
+ShownLines g_lines;
+const int kLineControls[3] = {IDC_PROGRESS_ACTION, IDC_PROGRESS_OBJECT, IDC_PROGRESS_NOTE};
+
+void StoreProgressLines(HWND dialog, const char *action, const char *object, const char *description)
+{
+    if (g_lines.dialog != dialog) {
+        // A new dialog shows its template's texts: every line is set once.
+        g_lines.dialog = dialog;
+        for (bool &known : g_lines.known) known = false;
+        g_lines.blockStart = GetTickCount();
+    }
+    const char *texts[3] = {action, object, description};
+    for (int i = 0; i < 3; ++i) lstrcpynA(g_lines.next[i], texts[i] != nullptr ? texts[i] : "", MessageSize);
+}
+
+void ShowProgressLines()
+{
+    if (g_lines.dialog == nullptr || !IsWindow(g_lines.dialog)) return;
+    for (int i = 0; i < 3; ++i) {
+        if (g_lines.known[i] && lstrcmpA(g_lines.shown[i], g_lines.next[i]) == 0) continue;
+        SetDlgItemTextA(g_lines.dialog, kLineControls[i], g_lines.next[i]);
+        lstrcpyA(g_lines.shown[i], g_lines.next[i]);
+        g_lines.known[i] = true;
+    }
+    g_lines.shownAt = GetTickCount();
+}
+
 }  // namespace
 
 const sc::ScriptHost g_scriptHost = {
@@ -123,7 +153,7 @@ const sc::ScriptHost g_scriptHost = {
     g_setup.destDir,
     HostSystemDir,
     HostWindowsDir,
-    HostFileSize,
+    ScanSourceInfo,
 };
 
 int LoadScript(HINSTANCE instance)
@@ -168,14 +198,32 @@ int ExpandArg(char *out, const char *arg, int capacity)
 void SetProgressLines(HWND progressDialog, const char *action, const char *object, const char *description)
 {
     if (progressDialog == nullptr) return;
-    SetDlgItemTextA(progressDialog, IDC_PROGRESS_ACTION, action ? action : "");
-    SetDlgItemTextA(progressDialog, IDC_PROGRESS_OBJECT, object ? object : "");
-    SetDlgItemTextA(progressDialog, IDC_PROGRESS_NOTE, description ? description : "");
+    StoreProgressLines(progressDialog, action, object, description);
+    ShowProgressLines();
+}
+
+void SetProgressLinesFor(HWND progressDialog, const char *action, const char *object, const char *description,
+                         unsigned long long weight)
+{
+    if (progressDialog == nullptr) return;
+    StoreProgressLines(progressDialog, action, object, description);
+    DWORD now = GetTickCount();
+    bool shownOnce = g_lines.known[0] && g_lines.known[1] && g_lines.known[2];
+    if (!shownOnce || sc::LinesDue(now - g_lines.shownAt, weight, g_setup.meterDone, now - g_lines.blockStart)) {
+        ShowProgressLines();
+    }
+}
+
+void ForgetProgressLines()
+{
+    g_lines.dialog = nullptr;
 }
 
 int ReportMessage(HWND owner, UINT beep, UINT style, const char *text)
 {
     if (g_setup.silent) return 0;
+    // A question or a failure names the file the dialog is to show.
+    if (owner == g_lines.dialog) ShowProgressLines();
     MessageBeep(beep);
     return MessageBoxA(owner, text, g_setup.caption, style);
 }
@@ -185,9 +233,26 @@ HWND MessageOwner(HWND progressDialog)
     return progressDialog != nullptr ? progressDialog : g_setup.mainWindow;
 }
 
-void ScriptStep()
+namespace {
+
+// Lines a silent run takes per step message. Nothing is on screen to keep
+// answering, so lines follow one another within one step; the message loop
+// still has its turn after each batch.
+const int kSilentBatch = 64;
+// While the progress dialog is open, a step takes lines for this long
+// before it serves a waiting message and redraws: a cancel or a click is
+// answered within it, and files too short to read are not drawn one by one.
+const DWORD kStepMs = 20;
+
+// The meter as last drawn, and when.
+int g_drawnPercent = -1;
+DWORD g_drawnAt;
+
+// One script line, from the fetch to the percentage. Returns true when the
+// script goes on with the next line; false when it has ended or stopped
+// (the stop notice has been shown).
+bool RunNextLine()
 {
-    g_setup.lastPercent = g_setup.percent;
     g_setup.stepOk = 1;
 
     sc::FetchResult fetched = sc::FetchCommandLine(&g_script, g_lineBuffer);
@@ -200,20 +265,20 @@ void ScriptStep()
     if (fetched == sc::FetchNoLine) {
         // The last counted line has been passed without an end line.
         FinishScript();
-        return;
+        return false;
     }
     if (fetched == sc::FetchTooLong) {
         // Running a cut line could name a different file: stop instead.
         ReportLongLine(g_script.currentLine, 0);
         StopScript();
-        return;
+        return false;
     }
 
     const char *word = sc::NextToken(g_lineBuffer, kSeparators);
     sc::CommandId id = sc::LookupCommand(word);
     if (id == sc::CmdEnd) {
         FinishScript();
-        return;
+        return false;
     }
     // Section markers count wherever they stand; other lines run by section.
     if (!sc::ApplySectionMarker(id, &g_setup.inInstallSection, &g_setup.inUninstallSection) &&
@@ -226,14 +291,45 @@ void ScriptStep()
     if (g_setup.meterTotal != 0) {
         g_setup.percent = sc::MeterPercent(g_setup.meterDone, g_setup.meterTotal);
     }
+    if (g_setup.stepOk == 1 && g_setup.abortRequested == 0) return true;
+    StopScript();
+    return false;
+}
+
+// Redraws the meter when its percentage changed since it was last drawn,
+// at most every kRedrawMs (the full meter at once).
+void RedrawMeter()
+{
+    DWORD now = GetTickCount();
+    if (g_setup.percent == g_drawnPercent) return;
+    if (g_setup.percent < 100 && now - g_drawnAt < sc::kRedrawMs) return;
+    DrawMeter(GetDlgItem(g_setup.progressDialog, IDC_PROGRESS_METER));
+    g_drawnPercent = g_setup.percent;
+    g_drawnAt = now;
+}
+
+}  // namespace
+
+void ForgetMeter()
+{
+    g_drawnPercent = -1;
+}
+
+void ScriptStep()
+{
+    g_setup.lastPercent = g_setup.percent;
+    DWORD start = GetTickCount();
+    for (int lines = 1;; ++lines) {
+        if (!RunNextLine()) return;
+        bool more = g_setup.silent ? lines < kSilentBatch
+                                   : g_setup.progressDialog != nullptr && GetTickCount() - start < kStepMs;
+        if (!more) break;
+    }
     if (g_setup.progressDialog != nullptr) {
-        if (g_setup.percent != g_setup.lastPercent) {
-            DrawMeter(GetDlgItem(g_setup.progressDialog, IDC_PROGRESS_METER));
-        }
+        RedrawMeter();
         if (g_setup.progressDialog != nullptr && !PumpOneMessage()) return;
     }
-
-    if (g_setup.stepOk == 1 && g_setup.abortRequested == 0) {
+    if (g_setup.abortRequested == 0) {
         PostMessageA(g_setup.mainWindow, WM_USER, 0, 0);
         return;
     }

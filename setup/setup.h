@@ -60,6 +60,15 @@ const char *NextArg();
 int ExpandArg(char *out, const char *arg, int capacity = PathSize);
 // Sets the three text lines of the progress dialog (null means empty).
 void SetProgressLines(HWND progressDialog, const char *action, const char *object, const char *description);
+// The same for a command of the given meter weight, whose lines may wait
+// for the next redraw when it will not last long enough to be read.
+void SetProgressLinesFor(HWND progressDialog, const char *action, const char *object, const char *description,
+                         unsigned long long weight);
+// The next SetProgressLines sets all three lines (a new progress dialog
+// may reuse the handle of the last one).
+void ForgetProgressLines();
+// The next step draws the meter (a new progress dialog).
+void ForgetMeter();
 // Beep with the icon type, then a message box titled with the caption.
 // Shows nothing in a silent run. Returns the box's answer (0 when silent).
 int ReportMessage(HWND owner, UINT beep, UINT style, const char *text);
@@ -122,6 +131,9 @@ int CmdRmdir(HWND);
 // Opens the file read-only; its last-write time and its size. 0 when it
 // cannot be opened (a file that cannot be read counts as missing).
 int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size);
+// GetFileInfo for the meter scan: keeps what it read for the step of the
+// copy or move at script line `line`.
+int ScanSourceInfo(const char *path, int32_t line, uint64_t *size);
 void CreateFolderPath(const char *folder);
 
 // --- registry commands (regcmds.cpp) ---

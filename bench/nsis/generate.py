@@ -13,11 +13,11 @@ def main():
     parser.add_argument("script", help="Orvalt script to write")
     parser.add_argument("nsi", help="NSIS script to write")
     parser.add_argument("--files", type=int, default=2000)
-    parser.add_argument("--mb", type=int, default=200)
+    parser.add_argument("--mb", type=float, default=200)
     args = parser.parse_args()
 
     folders = 20
-    total = args.mb * 1024 * 1024
+    total = int(args.mb * 1024 * 1024)
     size, extra = divmod(total, args.files)
     rng = random.Random(20261207)
     names = []
@@ -52,6 +52,7 @@ def main():
         f.write(f"""Unicode true
 Target amd64-unicode
 SetCompress off
+SetDatablockOptimize off
 Name "Bench"
 OutFile "bench-nsis.exe"
 InstallDir "C:\\bench\\out\\nsis"

@@ -1,29 +1,32 @@
 #!/bin/bash
-# Installer benchmark: the same generated payload (2,000 files, 200 MB by
-# default) installed silently into a fresh folder, in one wine64 prefix, by
+# Installer benchmark: the same generated payload installed silently into a
+# fresh folder, in one wine64 prefix, by
 #   1. our Setup.exe with a generated script (one meter block of copy lines),
 #      built with tools/author.sh (preset win64),
 #   2. a minimal CreateDirectoryA/CopyFileA loop (bench/nsis/copyloop.cpp),
 #   3. an NSIS installer made by Debian's makensis (amd64 stub, no
 #      compression) from the same files.
-# Prints each time (median of the runs; every time includes starting the
-# program under wine64) and the ratios.
+# Three payload shapes: 2,000 files in 200 MiB, 20,000 files of 4 KiB (the
+# cost per file) and 20 files of 10 MiB (throughput). Prints each time
+# (median of the runs; every time includes starting the program under
+# wine64) and the ratios, then the interactive figure of the first shape
+# (bench/nsis/interactive.py: through the wizard against -s).
 #
-#   bench/nsis/run.sh [--files N] [--mb M] [--runs R] [--keep]
+#   bench/nsis/run.sh [--shapes "FILES:MIB ..."] [--runs R] [--keep] [--no-wizard]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 HERE=$ROOT/bench/nsis
-files=2000
-mb=200
-runs=3
+shapes="2000:200 20000:78.125 20:200"
+runs=5
 keep=
+wizard=1
 while [ $# -gt 0 ]; do
   case $1 in
-    --files) files=$2; shift 2 ;;
-    --mb) mb=$2; shift 2 ;;
+    --shapes) shapes=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    *) sed -n '2,14p' "$0" >&2; exit 2 ;;
+    --no-wizard) wizard=; shift ;;
+    *) sed -n '2,16p' "$0" >&2; exit 2 ;;
   esac
 done
 command -v makensis >/dev/null || { echo "bench: makensis missing (Debian package nsis)" >&2; exit 2; }
@@ -41,6 +44,12 @@ wine_new_prefix "$(mktemp -d /tmp/orvalt-bench.XXXXXX)"
 C=$WINEPREFIX/drive_c
 bench=$C/bench
 
+# One shape: builds its installers, runs the three programs $runs times,
+# prints the medians and ratios.
+shape() {
+local files=$1 mb=$2
+rm -rf "$bench"
+mkdir -p "$bench"
 echo "== payload: $files files, $mb MiB"
 /usr/bin/python3 "$HERE/generate.py" --files "$files" --mb "$mb" \
   "$work/payload" "$work/bench.ost" "$work/bench.nsi"
@@ -48,7 +57,7 @@ echo "== payload: $files files, $mb MiB"
 echo "== Setup.exe with the generated script"
 "$ROOT/tools/author.sh" --preset win64 --build-dir "$work/setup" --out "$work/assembled" \
   "$work/bench.ost" "$work/payload" >"$work/author.log" 2>&1 || { cat "$work/author.log"; exit 1; }
-mkdir -p "$bench"
+cp "$work/assembled/Setup.exe" "$work/Setup.exe"
 mv "$work/assembled/Setup.exe" "$bench/Setup.exe"
 cp -a "$work/payload" "$bench/payload"
 
@@ -64,6 +73,40 @@ mv "$work/bench-nsis.exe" "$bench/bench-nsis.exe"
 wine_run wineboot >/dev/null 2>&1 || true
 cat "$bench"/payload/*/* >/dev/null
 
+local orvalt=() copyloop=() nsis=() out=$bench/out t run
+for run in $(seq 1 "$runs"); do
+  rm -rf "$out"
+  mkdir -p "$out"
+  sync
+  t=$(timed "$bench/payload" "$bench/Setup.exe" -s); orvalt+=("$t")
+  verify "$out/orvalt" "Setup.exe" "$files"
+  sync
+  t=$(timed "$bench" "$bench/copyloop.exe" 'C:\bench\payload' 'C:\bench\out\copy'); copyloop+=("$t")
+  verify "$out/copy" "copyloop" "$files"
+  sync
+  t=$(timed "$bench" "$bench/bench-nsis.exe" /S '/D=C:\bench\out\nsis'); nsis+=("$t")
+  verify "$out/nsis" "NSIS" "$files"
+  echo "run $run: Setup.exe ${orvalt[-1]} s, CopyFileA loop ${copyloop[-1]} s, NSIS ${nsis[-1]} s"
+done
+rm -rf "$out"
+# The next shape starts its own server.
+wine_stop || true
+"$WINESERVER" -w
+
+local o c n
+o=$(median "${orvalt[@]}"); c=$(median "${copyloop[@]}"); n=$(median "${nsis[@]}")
+{
+echo
+echo "Installing $files files, $mb MiB, silently, median of $runs runs under wine64 ($(uptime | sed 's/.*load/load/')):"
+printf '  Orvalt Setup.exe -s   %8.2f s\n' "$o"
+printf '  CopyFileA loop        %8.2f s\n' "$c"
+printf '  NSIS (no compression) %8.2f s\n' "$n"
+printf '  Setup.exe / CopyFileA loop = %.2f\n' "$(echo "$o / $c" | bc -l)"
+printf '  Setup.exe / NSIS           = %.2f\n' "$(echo "$o / $n" | bc -l)"
+printf '  NSIS / CopyFileA loop      = %.2f\n' "$(echo "$n / $c" | bc -l)"
+} | tee -a "$work/summary.txt"
+}
+
 # Runs a program under wine64 from a folder; prints the seconds it took.
 timed() {
   local dir=$1; shift
@@ -76,7 +119,7 @@ timed() {
 
 # Checks that a destination holds the whole payload.
 verify() {
-  local dest=$1 name=$2
+  local dest=$1 name=$2 files=$3
   local count bytes
   count=$(find "$dest" -type f | wc -l)
   bytes=$(du -sb --apparent-size "$dest" | cut -f1)
@@ -84,32 +127,26 @@ verify() {
   echo "   $name: $count files, $bytes bytes (folders included)" >&2
 }
 
-orvalt=()
-copyloop=()
-nsis=()
-out=$bench/out
-for run in $(seq 1 "$runs"); do
-  rm -rf "$out"
-  mkdir -p "$out"
-  sync
-  t=$(timed "$bench/payload" "$bench/Setup.exe" -s); orvalt+=("$t")
-  verify "$out/orvalt" "Setup.exe"
-  sync
-  t=$(timed "$bench" "$bench/copyloop.exe" 'C:\bench\payload' 'C:\bench\out\copy'); copyloop+=("$t")
-  verify "$out/copy" "copyloop"
-  sync
-  t=$(timed "$bench" "$bench/bench-nsis.exe" /S '/D=C:\bench\out\nsis'); nsis+=("$t")
-  verify "$out/nsis" "NSIS"
-  echo "run $run: Setup.exe ${orvalt[-1]} s, CopyFileA loop ${copyloop[-1]} s, NSIS ${nsis[-1]} s"
-done
-
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
-o=$(median "${orvalt[@]}"); c=$(median "${copyloop[@]}"); n=$(median "${nsis[@]}")
+
+: >"$work/summary.txt"
+first=
+for s in $shapes; do
+  shape "${s%%:*}" "${s##*:}"
+  if [ -z "$first" ]; then
+    first=1
+    rm -rf "$work/payload-first"
+    cp -a "$work/payload" "$work/payload-first"
+    cp "$work/Setup.exe" "$work/Setup-first.exe"
+  fi
+done
+# Every shape's figures together at the end.
 echo
-echo "Installing $files files, $mb MiB, silently, median of $runs runs under wine64:"
-printf '  Orvalt Setup.exe -s   %8.2f s\n' "$o"
-printf '  CopyFileA loop        %8.2f s\n' "$c"
-printf '  NSIS (no compression) %8.2f s\n' "$n"
-printf '  Setup.exe / CopyFileA loop = %.2f\n' "$(echo "$o / $c" | bc -l)"
-printf '  Setup.exe / NSIS           = %.2f\n' "$(echo "$o / $n" | bc -l)"
-printf '  NSIS / CopyFileA loop      = %.2f\n' "$(echo "$n / $c" | bc -l)"
+cat "$work/summary.txt"
+if [ -n "$wizard" ]; then
+  # The wizard needs the prefix's desktop and nothing else running.
+  wine_stop || true
+  echo
+  /usr/bin/python3 "$HERE/interactive.py" --runs "$runs" "$work/Setup-first.exe" "$work/payload-first"
+fi
+rm -rf "$work/payload-first" "$work/Setup-first.exe"

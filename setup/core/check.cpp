@@ -58,7 +58,7 @@ const Grammar kGrammar[CommandCount] = {
     {2, 0, {ArgSystem, ArgSystem}},                            // chkostype
 };
 
-int AssumePresent(const char*, uint64_t* size) {
+int AssumePresent(const char*, int32_t, uint64_t* size) {
     *size = 1;
     return 1;
 }
@@ -200,7 +200,7 @@ void CheckCommand(Checker* c, int32_t line, CommandId id) {
     }
     if ((id == CmdCopy || id == CmdMove) && source[0] != '\0') {
         uint64_t size = 0;
-        if (!c->host.fileSize(source, &size)) {
+        if (!c->host.fileSize(source, line, &size)) {
             c->Error(line, Message().Add(name).Add(": source file not found: ").Add(source).text());
         }
     }

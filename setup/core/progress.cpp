@@ -48,6 +48,22 @@ int32_t MeterBlockCount(int32_t percent) {
     return percent * kMeterBlocks / 100;
 }
 
+bool LinesDue(uint32_t sinceShownMs, uint64_t nextWeight, uint64_t doneWeight, uint32_t blockMs) {
+    if (sinceShownMs >= kRedrawMs) return true;
+    if (doneWeight == 0) return true;
+    if (blockMs == 0) return false;
+    // nextWeight * blockMs >= kRedrawMs * doneWeight. Both weights are
+    // halved together until the products fit in 64 bits (and no 64-bit
+    // division is needed on a 32-bit processor).
+    uint64_t next = nextWeight;
+    uint64_t done = doneWeight;
+    while (next > 0xFFFFFFFFu || done > 0xFFFFFFFFu) {
+        next >>= 1;
+        done >>= 1;
+    }
+    return next * blockMs >= done * kRedrawMs;
+}
+
 int PlanFolderPath(const char* folder, FolderWalk* walk) {
     walk->count = 0;
     walk->path[0] = '\0';

@@ -16,6 +16,15 @@ int32_t MeterPercent(uint64_t done, uint64_t total);
 // Blocks drawn for a percentage: percent * 35 / 100, within 0..35.
 int32_t MeterBlockCount(int32_t percent);
 
+// The progress dialog's lines are redrawn at most every kRedrawMs: a person
+// cannot read files that pass faster, and drawing each one would cost more
+// than copying it. Lines set within that time are shown at once all the
+// same when the command about to run will itself last that long: its
+// weight at the block's rate so far (weight done in blockMs) says so, and
+// an unknown rate counts as long.
+constexpr uint32_t kRedrawMs = 100;
+bool LinesDue(uint32_t sinceShownMs, uint64_t nextWeight, uint64_t doneWeight, uint32_t blockMs);
+
 // The folders CreateFolderPath creates, from the top down: path holds the
 // folder with a trailing backslash, and each cuts[i] is the offset of a
 // backslash at which path is cut (set to NUL) to name one folder.

@@ -462,7 +462,7 @@ MeterScanResult ScanMeterTotal(const Script* script, const ScriptHost* host, Met
                 return MeterArgTooLong;
             }
             uint64_t size = 0;
-            if (host == nullptr || host->fileSize == nullptr || !host->fileSize(path, &size)) {
+            if (host == nullptr || host->fileSize == nullptr || !host->fileSize(path, line, &size)) {
                 CopyText(scan->missingPath, kPathSize, path);
                 scan->problemLine = line;
                 return MeterMissing;

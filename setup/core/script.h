@@ -94,7 +94,9 @@ struct ScriptHost {
     unsigned (*systemDir)(char* out, unsigned capacity);
     unsigned (*windowsDir)(char* out, unsigned capacity);
     // Size of a file opened for reading; returns 0 when it cannot be opened.
-    int (*fileSize)(const char* path, uint64_t* size);
+    // line: the script line whose copy/move source it is, so that the host
+    // can keep what it read for that line's own step.
+    int (*fileSize)(const char* path, int32_t line, uint64_t* size);
 };
 
 enum ExpandResult {

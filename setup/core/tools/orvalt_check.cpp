@@ -61,7 +61,7 @@ std::string FindNoCase(const std::string& dir, const std::string& name) {
     return found;
 }
 
-int FileSize(const char* path, uint64_t* size) {
+int FileSize(const char* path, int32_t, uint64_t* size) {
     if (g_distDir.empty() || IsAbsolute(path)) {
         *size = 1;
         return 1;

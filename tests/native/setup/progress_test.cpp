@@ -40,6 +40,18 @@ TEST(Percent, ExactWhereTheProductExceeds32And64Bits) {
     }
 }
 
+TEST(ProgressLines, ShownWhenDueOrWhenTheNextCommandLasts) {
+    EXPECT_TRUE(sc::LinesDue(sc::kRedrawMs, 0, 1000, 10));
+    EXPECT_FALSE(sc::LinesDue(sc::kRedrawMs - 1, 1000, 1000000, 100));
+    // 10,000 bytes a millisecond: a copy as long as the interval is shown.
+    EXPECT_TRUE(sc::LinesDue(0, 10000ull * sc::kRedrawMs, 1000000, 100));
+    EXPECT_FALSE(sc::LinesDue(0, 10000ull * sc::kRedrawMs - 1, 1000000, 100));
+    // No rate yet: the first command of a block is shown.
+    EXPECT_TRUE(sc::LinesDue(0, 1, 0, 0));
+    EXPECT_FALSE(sc::LinesDue(0, ~uint64_t{0} - 1, ~uint64_t{0}, 0));
+    EXPECT_FALSE(sc::LinesDue(0, ~uint64_t{0} - 1, ~uint64_t{0}, 1));
+}
+
 TEST(MeterBlocks, ThirtyFivePlaces) {
     EXPECT_EQ(sc::MeterBlockCount(0), 0);
     EXPECT_EQ(sc::MeterBlockCount(2), 0);

@@ -27,13 +27,13 @@ protected:
     }
     // Every distribution file (a relative name) is 1000 bytes long; other
     // files exist only when listed in FakeMachine::files.
-    static int DistributionFile(const char* path, uint64_t* size) {
+    static int DistributionFile(const char* path, int32_t line, uint64_t* size) {
         bool absolute = path[0] == '\\' || (path[0] != '\0' && path[1] == ':');
         if (!absolute) {
             *size = 1000;
             return 1;
         }
-        return FakeMachine::FileSize(path, size);
+        return FakeMachine::FileSize(path, line, size);
     }
     static sc::ScriptHost Host() {
         sc::ScriptHost host = FakeMachine::Host();

@@ -73,7 +73,7 @@ struct FakeMachine {
     static unsigned WindowsDir(char* out, unsigned capacity) {
         return CopyFolder(windowsDir, out, capacity);
     }
-    static int FileSize(const char* path, uint64_t* size) {
+    static int FileSize(const char* path, int32_t, uint64_t* size) {
         auto it = files.find(path);
         if (it == files.end()) return 0;
         *size = it->second;

@@ -242,6 +242,73 @@ void TestStartMeter()
     CHECK(g_boxCount == 1);
 }
 
+// Runs script line `line` (its text as given) as that line's step would.
+int RunScriptLine(CommandHandler handler, int line, const char *text)
+{
+    g_script.currentLine = line;
+    return RunLine(handler, text);
+}
+
+void TestSourcesChangedAfterScan()
+{
+    Group("a source changed or removed after startmeter read it is handled as at its own step");
+    ResetState(g_dir, 0);
+    char a[MAX_PATH], b[MAX_PATH], c[MAX_PATH], bDst[MAX_PATH];
+    wsprintfA(a, "%s\\sa.txt", g_dir);
+    wsprintfA(b, "%s\\sb.txt", g_dir);
+    wsprintfA(c, "%s\\sc.txt", g_dir);
+    wsprintfA(bDst, "%s\\sb-dst.txt", g_dir);
+    WriteFileAged(a, 100, 'a', 5);
+    WriteFileAged(b, 200, 'b', 5);
+    WriteFileAged(c, 300, 'c', 5);
+    DeleteFileA(bDst);
+    const char *copyA = "copy \"%DEFDIR%sa.txt\" \"%DEFDIR%sa-dst.txt\"";
+    const char *copyB = "copy \"%DEFDIR%sb.txt\" \"%DEFDIR%sb-dst.txt\"";
+    const char *moveC = "move \"%DEFDIR%sc.txt\" \"%DEFDIR%sc-dst.txt\"";
+    char script[1024];
+    wsprintfA(script, "startmeter\n%s\n%s\n%s\nendmeter\n", copyA, copyB, moveC);
+    UseScript(script);
+    g_script.nextLine = 1;
+    g_setup.silent = 1;
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 1);
+    CHECK(g_setup.meterTotal == 600);
+    g_setup.silent = 0;
+
+    // Unchanged: copied, weighed as scanned.
+    AnswerBoxesWith(IDNO);
+    CHECK(RunScriptLine(CmdCopy, 1, copyA) == 1);
+    CHECK(g_setup.meterDone == 100);
+
+    // Rewritten with new bytes and a newer time; a destination dated between
+    // the scan's time and the new one asks nothing: the new file is copied.
+    WriteFileAged(bDst, 10, 'D', 2);
+    WriteFileAged(b, 250, 'B', 0);
+    CHECK(RunScriptLine(CmdCopy, 2, copyB) == 1);
+    CHECK(g_boxCount == 0);
+    CHECK(FirstByte(bDst) == 'B');
+    CHECK(g_setup.meterDone == 300);
+
+    // Gone: the move stops with the not-found message, as when its own step
+    // finds it missing.
+    DeleteFileA(c);
+    AnswerBoxesWith(IDOK);
+    CHECK(RunScriptLine(CmdMove, 3, moveC) == 0);
+    char expected[MAX_PATH * 2];
+    wsprintfA(expected, "移動するファイル%sが見つかりません。", c);
+    CHECK_STR(g_boxTexts, expected);
+    CHECK(g_setup.meterDone == 300);
+
+    // A line whose expansion names another file than the scan read is
+    // weighed by its own look-up.
+    lstrcatA(g_setup.destDir, "\\sub");
+    CreateDirectoryA(g_setup.destDir, nullptr);
+    char other[MAX_PATH];
+    wsprintfA(other, "%s\\sa.txt", g_setup.destDir);
+    WriteFileAged(other, 7, 'o', 1);
+    CHECK(RunScriptLine(CmdCopy, 1, copyA) == 1);
+    CHECK(g_setup.meterDone == 307);
+}
+
 void TestProgressLines()
 {
     Group("the progress dialog shows what each command does");
@@ -294,6 +361,7 @@ int main()
     TestDelete();
     TestFolders();
     TestStartMeter();
+    TestSourcesChangedAfterScan();
     TestProgressLines();
     return Finish();
 }
