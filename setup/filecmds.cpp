@@ -14,7 +14,7 @@ const unsigned long long kSmallWeight = 1024;
 struct ScannedSource {
     unsigned long long size;
     FILETIME lastWrite;
-    unsigned long long pathHash;
+    uint32_t pathHash;
     unsigned block;
 };
 
@@ -22,11 +22,11 @@ ScannedSource *g_scanned;
 int32_t g_scannedLines;
 unsigned g_block;
 
-unsigned long long PathHash(const char *path)
+uint32_t PathHash(const char *path)
 {
-    unsigned long long hash = 14695981039346656037ULL;
+    uint32_t hash = 2166136261u;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(path); *p != '\0'; ++p) {
-        hash = (hash ^ *p) * 1099511628211ULL;
+        hash = (hash ^ *p) * 16777619u;
     }
     return hash;
 }

@@ -244,8 +244,9 @@ const int kSilentBatch = 64;
 // answered within it, and files too short to read are not drawn one by one.
 const DWORD kStepMs = 20;
 
-// The meter as last drawn, and when.
-int g_drawnPercent = -1;
+// The meter as last drawn (its percentage plus one; 0 when it has not
+// been drawn, which keeps the record out of the program file), and when.
+int g_drawnPercentPlusOne;
 DWORD g_drawnAt;
 
 // One script line, from the fetch to the percentage. Returns true when the
@@ -260,7 +261,7 @@ bool RunNextLine()
         // Nothing was done: saying the installation is complete would lie.
         ReportMessage(g_setup.mainWindow, MB_ICONHAND, MB_ICONHAND, kNoScriptText);
         PostQuitMessage(kNoScriptExitCode);
-        return;
+        return false;
     }
     if (fetched == sc::FetchNoLine) {
         // The last counted line has been passed without an end line.
@@ -301,10 +302,10 @@ bool RunNextLine()
 void RedrawMeter()
 {
     DWORD now = GetTickCount();
-    if (g_setup.percent == g_drawnPercent) return;
+    if (g_setup.percent + 1 == g_drawnPercentPlusOne) return;
     if (g_setup.percent < 100 && now - g_drawnAt < sc::kRedrawMs) return;
     DrawMeter(GetDlgItem(g_setup.progressDialog, IDC_PROGRESS_METER));
-    g_drawnPercent = g_setup.percent;
+    g_drawnPercentPlusOne = g_setup.percent + 1;
     g_drawnAt = now;
 }
 
@@ -312,7 +313,7 @@ void RedrawMeter()
 
 void ForgetMeter()
 {
-    g_drawnPercent = -1;
+    g_drawnPercentPlusOne = 0;
 }
 
 void ScriptStep()

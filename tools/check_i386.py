@@ -25,15 +25,23 @@ INSTRUCTION = re.compile(r"^\s*([0-9a-f]+):\s+(?:[0-9a-f]{2} )+\s*(\S+)\s*(.*)$"
 
 
 def function_names(map_file):
-    """Sorted addresses and names of the functions in the program's text."""
+    """Sorted addresses and names of the functions in the program's text:
+    each function has a text section of its own (.text$name), which the
+    link map lists even when the function itself has no symbol."""
     names = {}
-    in_text = False
+    pending = None
     for line in open(map_file, encoding="latin-1"):
-        if re.match(r"^\.\w", line):
-            in_text = line.startswith(".text")
-        m = re.match(r"^\s+0x([0-9a-f]+)\s+([_A-Za-z?@$][\w@$?.]*)\s*$", line)
-        if in_text and m and "=" not in line:
-            names.setdefault(int(m.group(1), 16), m.group(2))
+        if pending:
+            m = re.match(r"^\s+0x([0-9a-f]+)\s+0x[0-9a-f]+\s", line)
+            if m:
+                names.setdefault(int(m.group(1), 16), pending)
+            pending = None
+            continue
+        m = re.match(r"^ \.text\$(\S+)(?:\s+0x([0-9a-f]+)\s+0x[0-9a-f]+\s)?", line)
+        if m and m.group(2):
+            names.setdefault(int(m.group(2), 16), m.group(1))
+        elif m:
+            pending = m.group(1)
     addresses = sorted(names)
     return addresses, [names[a] for a in addresses]
 
