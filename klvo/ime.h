@@ -24,6 +24,11 @@ typedef struct tagIMESTRUCT {
 #define IR_IMESELECT 0x130
 extern "C" LRESULT WINAPI SendIMEMessageExA(HWND, LPARAM);
 #endif
+#if defined(__i386__)
+// The message block is shared with the IME in global memory: its layout is
+// the system's, eight 32-bit fields.
+static_assert(sizeof(IMESTRUCT) == 32, "IMESTRUCT");
+#endif
 
 // IMPQueryIMEA: the next installed IME after record->szName ("" = the first).
 BOOL ImeQuery(IMEPROA *record);

@@ -3,20 +3,12 @@
 #include "setup.h"
 #include "setup_core.h"
 
-// Wine's Program Manager service runs only the first command of an execute
-// string whose commands stand on separate lines and ignores the rest (it
-// accepts blanks between commands, not line ends), while still acknowledging
-// the whole transaction. The 64-bit build is the one that runs under Wine:
-// there each line of an execute string goes in a transaction of its own,
-// byte for byte as it stands in the string. The shipped build sends every
-// string whole.
-#ifndef ORVALT_DDE_ONE_LINE_PER_TRANSACTION
-#ifdef _WIN64
-#define ORVALT_DDE_ONE_LINE_PER_TRANSACTION 1
-#else
-#define ORVALT_DDE_ONE_LINE_PER_TRANSACTION 0
-#endif
-#endif
+// An execute string with several commands is sent one line per
+// transaction, byte for byte as each line stands. Wine's Program Manager
+// service runs only the first command of a string whose commands stand on
+// separate lines (while acknowledging the whole), and the Windows 95 shell
+// keeps the conversation's state (the group ShowGroup made current) from one
+// transaction to the next, so one way serves both.
 
 namespace {
 
@@ -99,7 +91,6 @@ int ProgmanExecute(const char *text)
 {
     if (!g_setup.progmanConversation)
         return 0;
-#if ORVALT_DDE_ONE_LINE_PER_TRANSACTION
     // Every line must be acknowledged, as the whole string would be.
     char line[MessageSize];
     const char *start = text;
@@ -117,9 +108,6 @@ int ProgmanExecute(const char *text)
             return 1;
         start = end + 1;
     }
-#else
-    return ExecuteOnce(text);
-#endif
 }
 
 void ProgmanDisconnect()
