@@ -27,6 +27,9 @@ DIST = os.environ.get("KELVO_DIST", os.path.join(ROOT, "build", "dist", "win64")
 TESTAPPS = os.environ.get("KELVO_TESTAPPS", os.path.join(ROOT, "build", "win64", "testapps"))
 ARTIFACTS = os.environ.get("KELVO_ARTIFACTS", os.path.join(ROOT, "build", "artifacts", "e2e"))
 SCREEN = "800x600"
+# Every wait is this many times longer in the emulated 32-bit PC, which runs
+# programs several times slower than wine64 here.
+TIME_SCALE = float(os.environ.get("KELVO_TIME_SCALE", "1"))
 
 
 class Failure(Exception):
@@ -88,7 +91,7 @@ class Session:
         # races for it. The services outlive the command, so they must not
         # inherit a pipe that somebody waits on.
         subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180 * TIME_SCALE)
         return self
 
     def __exit__(self, *exc):
@@ -141,7 +144,7 @@ class Session:
 
     def wait_exit(self, proc, timeout=30):
         try:
-            return proc.wait(timeout=timeout)
+            return proc.wait(timeout=timeout * TIME_SCALE)
         except subprocess.TimeoutExpired:
             return None
 
@@ -154,7 +157,7 @@ class Session:
             proc = subprocess.Popen([WINE, *args], env=self.env, stdin=subprocess.DEVNULL,
                                     stdout=out, stderr=subprocess.DEVNULL)
             try:
-                code = proc.wait(timeout=timeout)
+                code = proc.wait(timeout=timeout * TIME_SCALE)
             except subprocess.TimeoutExpired:
                 proc.kill()
                 code = None

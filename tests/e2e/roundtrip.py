@@ -8,7 +8,7 @@ import shutil
 import subprocess
 import time
 
-from harness import WINE, check
+from harness import TIME_SCALE, WINE, check
 
 DEST = r"C:\Program Files\Mokra\Kelvo"
 PROGRAM_FILES = r"C:\Program Files"
@@ -52,7 +52,7 @@ def reg_query(s, key, value=None):
         args.append("/ve")
     elif value is not None:
         args += ["/v", value]
-    r = subprocess.run(args, env=s.env, capture_output=True, timeout=60)
+    r = subprocess.run(args, env=s.env, capture_output=True, timeout=60 * TIME_SCALE)
     if r.returncode != 0:
         return None
     if value is None:
@@ -76,6 +76,7 @@ def start_menu_item(s):
 
 def wait_until(condition, timeout):
     """Seconds until condition() held, or None after timeout seconds."""
+    timeout *= TIME_SCALE
     start = time.time()
     while True:
         if condition():

@@ -8,7 +8,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
-from harness import Session, check, run  # noqa: E402
+from harness import TIME_SCALE, Failure, Session, check, run  # noqa: E402
 import roundtrip as rt  # noqa: E402
 from klvo_support import IMES, bring_to_front, flash_windows, install_imes, popup_gone, start_app, window_ime  # noqa: E402
 from test_klvoui_display import start_restored  # noqa: E402
@@ -28,7 +28,7 @@ def install(s):
 
 def hold_change_key(s, key, shot=None):
     s.key_down(key)
-    time.sleep(2.0)
+    time.sleep(1.2 * TIME_SCALE)
     seen = flash_windows(s)
     if shot:
         s.screenshot(shot)
@@ -48,7 +48,7 @@ def kelvo(s):
     app = start_app(s, "Switch target")
     proc, main = start_restored(s)
     s.screenshot("07_kelvo.png")
-    check(bring_to_front(s, app, settle=3), "the test application is in front")
+    check(bring_to_front(s, app, settle=1.8 * TIME_SCALE), "the test application is in front")
     seen = hold_change_key(s, "F2", shot="08_popup.png")
     check(len(seen) == 1 and seen[0]["text"] == IMES[1][1], f"while F2 is held the pop-up shows '{IMES[1][1]}'")
     check(window_ime(s, app) == IMES[1][0], "the application now uses the second IME")
@@ -68,7 +68,7 @@ def kelvo(s):
     check(s.reg_query(KEY, "ChangeVKey") == "0x74", "F5 saved as the change key")
 
     proc, main = start_restored(s)
-    check(bring_to_front(s, app, settle=3), "the test application is in front again")
+    check(bring_to_front(s, app, settle=1.8 * TIME_SCALE), "the test application is in front again")
     hold_change_key(s, "F2")
     check(window_ime(s, app) == IMES[1][0], "after the restart F2 no longer switches")
     seen = hold_change_key(s, "F5", shot="10_popup_f5.png")
@@ -80,12 +80,16 @@ def kelvo(s):
 
 def scenario():
     with Session("emu_installed_kelvo") as s:
-        started = time.time()
-        install(s)
-        print(f"     install: {time.time() - started:.0f} s", flush=True)
-        started = time.time()
-        kelvo(s)
-        print(f"     Kelvo: {time.time() - started:.0f} s", flush=True)
+        try:
+            started = time.time()
+            install(s)
+            print(f"     install: {time.time() - started:.0f} s", flush=True)
+            started = time.time()
+            kelvo(s)
+            print(f"     Kelvo: {time.time() - started:.0f} s", flush=True)
+        except Failure:
+            s.screenshot("failure.png")
+            raise
 
 
 if __name__ == "__main__":

@@ -36,7 +36,7 @@ printf '%s\n' "${SCENARIOS[@]}" >"$job/scenarios"
 KELVO_EMU_IMAGE=$image tools/emu/run.sh "$job" 1800 >build/logs/emu-console.log 2>&1
 boot=$?
 t2=$(date +%s)
-grep -E "^kelvo-job:|^emu:" build/logs/emu-console.log
+grep -oE "kelvo-job: .*|^emu: .*" build/logs/emu-console.log
 echo "emu boot and scenarios: $((t2 - t1)) s (PC exit $boot; console: build/logs/emu-console.log)"
 
 rm -rf build/artifacts/emu
