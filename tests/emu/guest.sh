@@ -8,6 +8,12 @@ export KELVO_DIST=/job/dist KELVO_TESTAPPS=/job/emu KELVO_ARTIFACTS=/job/artifac
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 # Programs run several times slower here than under wine64 on the host.
 export KELVO_TIME_SCALE=${KELVO_TIME_SCALE:-6}
+# The Wine prefixes go to the scratch disk: the system disk has room for
+# about one.
+if [ -b /dev/vdb ] && mkfs.ext4 -q -F /dev/vdb && mount /dev/vdb /tmp; then
+  chmod 1777 /tmp
+fi
+df -h /tmp | tail -1
 mkdir -p /job/results /job/artifacts
 failed=0
 while read -r scenario; do

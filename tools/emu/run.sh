@@ -13,12 +13,18 @@ image=${KELVO_EMU_IMAGE:?KELVO_EMU_IMAGE: the image folder}
 rm -f "$job/rc" "$job/guest.log"
 snapshot=-snapshot
 [ -n "${KELVO_EMU_WRITABLE:-}" ] && snapshot=
+# A blank second disk that the job may use as scratch space (the system
+# disk has little room to spare); gone after the boot.
+scratch=$(mktemp /var/tmp/kelvo-emu-scratch.XXXXXX)
+trap 'rm -f "$scratch"' EXIT
+truncate -s 8G "$scratch"
 # -smap off: with it, the guest kernel faults as soon as Wine starts.
 qemu-system-i386 \
   -accel tcg,thread=multi -cpu max,-smap -smp 2 -m 2048 \
   -kernel "$image/vmlinuz" -initrd "$image/initrd.img" \
   -append "console=ttyS0 root=/dev/vda rw quiet panic=-1" \
   -drive "file=$image/root.img,format=raw,if=virtio" $snapshot \
+  -drive "file=$scratch,format=raw,if=virtio,snapshot=off" \
   -virtfs "local,path=$job,mount_tag=job,security_model=none" \
   -nic none -display none -serial stdio -monitor none -no-reboot </dev/null &
 qemu=$!
