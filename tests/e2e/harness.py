@@ -181,7 +181,7 @@ class Session:
     def wait_window(self, title_regex, timeout=20, gone=False):
         """The first visible top-level window whose title matches (or, with
         gone=True, True once none matches); None on time-out."""
-        end = time.time() + timeout
+        end = time.time() + timeout * TIME_SCALE
         while time.time() < end:
             found = self.windows(title_regex)
             if gone and not found:
