@@ -39,21 +39,24 @@ else()
   set(WIN_ENTRY WinMainCRTStartup)
 endif()
 
-# add_windows_program(<target> <output name> SOURCES ... LIBS ...)
+# add_windows_program(<target> <output name> [DIR <folder>] SOURCES ... LIBS ...)
 # A GUI program (subsystem 4.0) linked only against the named system DLLs,
 # without symbols, unused sections or relocations (a program is always
 # loaded at its own base). The link map beside it names the functions for
 # the checks of the built program.
 function(add_windows_program target output)
-  cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(P "" "DIR" "SOURCES;LIBS" ${ARGN})
+  if(NOT P_DIR)
+    set(P_DIR ${CMAKE_BINARY_DIR}/bin)
+  endif()
   add_executable(${target} WIN32 ${P_SOURCES})
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output} SUFFIX ".exe"
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    RUNTIME_OUTPUT_DIRECTORY ${P_DIR})
   target_link_options(${target} PRIVATE -nostdlib -nostartfiles
     -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,-e,${WIN_ENTRY} -Wl,--kill-at
     -s -Wl,--gc-sections -Wl,--disable-dynamicbase
-    -Wl,-Map=${CMAKE_BINARY_DIR}/bin/${output}.map)
+    -Wl,-Map=${P_DIR}/${output}.map)
   target_link_libraries(${target} PRIVATE ${P_LIBS} winrt_entry gcc)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_OBJCOPY} -R .reloc $<TARGET_FILE:${target}>

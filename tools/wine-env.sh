@@ -12,8 +12,9 @@
 #                         wine_new_prefix, stop the Xvfb that wine_display
 #                         started (only those)
 
-WINE64=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+# The 32-bit emulated PC runs its own Wine loader.
+WINE64=${KELVO_WINE:-/usr/lib/wine/wine64}
+WINESERVER=${KELVO_WINESERVER:-/usr/lib/wine/wineserver}
 KELVO_WINE_CACHE=${KELVO_WINE_CACHE:-/var/tmp/kelvo-wine}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}

@@ -19,13 +19,17 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-WINE64 = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver"
+# The emulated 32-bit PC runs the same scenarios with its own Wine loader.
+WINE = os.environ.get("KELVO_WINE", "/usr/lib/wine/wine64")
+WINESERVER = os.environ.get("KELVO_WINESERVER", "/usr/lib/wine/wineserver")
 CACHE = os.environ.get("KELVO_WINE_CACHE", "/var/tmp/kelvo-wine")
 DIST = os.environ.get("KELVO_DIST", os.path.join(ROOT, "build", "dist", "win64"))
 TESTAPPS = os.environ.get("KELVO_TESTAPPS", os.path.join(ROOT, "build", "win64", "testapps"))
 ARTIFACTS = os.environ.get("KELVO_ARTIFACTS", os.path.join(ROOT, "build", "artifacts", "e2e"))
 SCREEN = "800x600"
+# Every wait is this many times longer in the emulated 32-bit PC, which runs
+# programs several times slower than wine64 here.
+TIME_SCALE = float(os.environ.get("KELVO_TIME_SCALE", "1"))
 
 
 class Failure(Exception):
@@ -86,8 +90,8 @@ class Session:
         # Boot the prefix (wineserver, services, desktop) before anything
         # races for it. The services outlive the command, so they must not
         # inherit a pipe that somebody waits on.
-        subprocess.run([WINE64, "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
+        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180 * TIME_SCALE)
         return self
 
     def __exit__(self, *exc):
@@ -131,7 +135,7 @@ class Session:
         """Starts a program; its standard output goes to the file `output`
         (never a pipe: Wine's helper processes would inherit it)."""
         out = open(output, "wb") if output else subprocess.DEVNULL
-        proc = subprocess.Popen([WINE64, program, *args], env=self.env, cwd=cwd or self.prefix,
+        proc = subprocess.Popen([WINE, program, *args], env=self.env, cwd=cwd or self.prefix,
                                 stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL)
         if output:
             out.close()
@@ -140,7 +144,7 @@ class Session:
 
     def wait_exit(self, proc, timeout=30):
         try:
-            return proc.wait(timeout=timeout)
+            return proc.wait(timeout=timeout * TIME_SCALE)
         except subprocess.TimeoutExpired:
             return None
 
@@ -150,10 +154,10 @@ class Session:
         # Output goes through a file: a process that Wine starts on the side
         # may inherit the handle and would hold a pipe open.
         with tempfile.TemporaryFile() as out:
-            proc = subprocess.Popen([WINE64, *args], env=self.env, stdin=subprocess.DEVNULL,
+            proc = subprocess.Popen([WINE, *args], env=self.env, stdin=subprocess.DEVNULL,
                                     stdout=out, stderr=subprocess.DEVNULL)
             try:
-                code = proc.wait(timeout=timeout)
+                code = proc.wait(timeout=timeout * TIME_SCALE)
             except subprocess.TimeoutExpired:
                 proc.kill()
                 code = None
@@ -177,7 +181,7 @@ class Session:
     def wait_window(self, title_regex, timeout=20, gone=False):
         """The first visible top-level window whose title matches (or, with
         gone=True, True once none matches); None on time-out."""
-        end = time.time() + timeout
+        end = time.time() + timeout * TIME_SCALE
         while time.time() < end:
             found = self.windows(title_regex)
             if gone and not found:
@@ -246,8 +250,12 @@ class Session:
     # -- evidence -----------------------------------------------------------
     def screenshot(self, filename):
         path = os.path.join(self.artifacts, filename)
-        subprocess.run(["import", "-window", "root", path], env=self.env, check=False,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        command = ["import", "-window", "root", path]
+        if not shutil.which("import"):
+            # The emulated PC has no image tools: it keeps the X dump, which
+            # the host turns into the PNG.
+            command = ["xwd", "-root", "-silent", "-out", os.path.splitext(path)[0] + ".xwd"]
+        subprocess.run(command, env=self.env, check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return path
 
     def reg_query(self, key, value=None):

@@ -3,7 +3,7 @@ Wine build (configured and read under HKCU\\Software\\KelvoTest), the test
 application, and Klvo.exe itself."""
 import time
 
-from harness import check
+from harness import TIME_SCALE, check
 
 SIM = r"HKCU\Software\KelvoTest"
 KELVO = r"HKCU\Software\Mokra\Kelvo"
@@ -63,7 +63,7 @@ def start_app(s, title, mode=""):
 def start_kelvo(s):
     proc = s.start(s.dist_file("Klvo.exe"), cwd=s.dist)
     w = None
-    end = time.time() + 20
+    end = time.time() + 20 * TIME_SCALE
     while time.time() < end and w is None:
         found = [r for r in s.windows("^Kelvo$") if r["class"] == "KelvoClass"]
         w = found[0] if found else None
@@ -78,7 +78,7 @@ def flash_windows(s):
 
 def popup_gone(s, timeout=5):
     """True once no pop-up is left (polled: the close waits for a paint)."""
-    end = time.time() + timeout
+    end = time.time() + timeout * TIME_SCALE
     while time.time() < end:
         if not flash_windows(s):
             return True

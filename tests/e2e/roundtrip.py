@@ -8,7 +8,7 @@ import shutil
 import subprocess
 import time
 
-from harness import WINE64, check
+from harness import TIME_SCALE, WINE, check
 
 DEST = r"C:\Program Files\Mokra\Kelvo"
 PROGRAM_FILES = r"C:\Program Files"
@@ -47,12 +47,12 @@ def copy_dist(s, folder="Kelvo"):
 def reg_query(s, key, value=None):
     """Like Session.reg_query, with the output read in code page 932 so that
     Japanese data compares as text."""
-    args = [WINE64, "reg", "query", key]
+    args = [WINE, "reg", "query", key]
     if value == "":
         args.append("/ve")
     elif value is not None:
         args += ["/v", value]
-    r = subprocess.run(args, env=s.env, capture_output=True, timeout=60)
+    r = subprocess.run(args, env=s.env, capture_output=True, timeout=60 * TIME_SCALE)
     if r.returncode != 0:
         return None
     if value is None:
@@ -76,6 +76,7 @@ def start_menu_item(s):
 
 def wait_until(condition, timeout):
     """Seconds until condition() held, or None after timeout seconds."""
+    timeout *= TIME_SCALE
     start = time.time()
     while True:
         if condition():
@@ -95,6 +96,20 @@ def page(s, title, *keys, shot=None, timeout=30):
     s.activate(w)
     s.key(*keys)
     return w
+
+
+def wizard_install(s, dist, shots={}):
+    """Starts Setup.exe of dist and goes through the wizard with the defaults
+    and "登録する"; shots names the screenshot of a page by its title."""
+    setup = s.start(os.path.join(dist, "Setup.exe"), cwd=dist)
+    page(s, WELCOME, "Return", shot=shots.get(WELCOME))
+    page(s, FOLDER, "Return", shot=shots.get(FOLDER))
+    page(s, INSTALL_CONFIRM, "Return", shot=shots.get(INSTALL_CONFIRM))
+    w = page(s, START_MENU, "alt+r", shot=shots.get(START_MENU))
+    yes = s.control(w, 1001)
+    check(yes is not None and yes["checked"] == 1, "登録する is chosen")
+    s.key("Return")
+    return setup
 
 
 def confirm_notice(s, title, shot=None, folder_shot=None, timeout=60):

@@ -13,14 +13,7 @@ import roundtrip as rt  # noqa: E402
 def scenario():
     with Session("roundtrip_interactive") as s:
         dist = rt.copy_dist(s)
-        setup = s.start(os.path.join(dist, "Setup.exe"), cwd=dist)
-        rt.page(s, rt.WELCOME, "Return")
-        rt.page(s, rt.FOLDER, "Return")
-        rt.page(s, rt.INSTALL_CONFIRM, "Return")
-        w = rt.page(s, rt.START_MENU, "alt+r", shot="startmenu_dialog_136.png")
-        yes = s.control(w, 1001)
-        check(yes is not None and yes["checked"] == 1, "登録する is chosen")
-        s.key("Return")
+        setup = rt.wizard_install(s, dist, {rt.START_MENU: "startmenu_dialog_136.png"})
         rt.confirm_notice(s, rt.INSTALL_DONE, shot="install_done.png", folder_shot="startmenu_folder.png")
         check(s.wait_exit(setup, 30) == 0, "installer exits with 0")
         exited = time.time()

@@ -1,0 +1,15 @@
+# add_e2e_apps(<output folder>): the scenarios' test programs,
+# apps/gui_*.cpp as window programs, the others as console programs.
+function(add_e2e_apps outdir)
+  file(GLOB apps CONFIGURE_DEPENDS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/*.cpp)
+  foreach(app ${apps})
+    get_filename_component(name ${app} NAME_WE)
+    if(name MATCHES "^gui_")
+      add_executable(${name} WIN32 ${app})
+    else()
+      add_executable(${name} ${app})
+    endif()
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${outdir})
+    target_link_options(${name} PRIVATE -static)
+  endforeach()
+endfunction()
