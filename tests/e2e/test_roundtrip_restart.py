@@ -13,7 +13,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import WINE64, Session, check, run  # noqa: E402
+from harness import WINE, Session, check, run  # noqa: E402
 import roundtrip as rt  # noqa: E402
 
 TRACE = re.compile(r"kelvo|mokra|rouninst|klvo", re.IGNORECASE)
@@ -39,7 +39,7 @@ def traces(s):
 
 
 def restart(s):
-    r = subprocess.run([WINE64, "wineboot", "-r"], env=s.env, stdin=subprocess.DEVNULL,
+    r = subprocess.run([WINE, "wineboot", "-r"], env=s.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
     check(r.returncode == 0, "wineboot -r ran")
 

@@ -39,6 +39,11 @@ class Drive:
         os.rmdir(self.dir)
 
 
+def pages_k(*paths):
+    """Room, in KiB of whole 4 KiB pages, that the files take on a tmpfs."""
+    return sum((os.path.getsize(p) + 4095) // 4096 * 4 for p in paths)
+
+
 def same_bytes(a, b):
     with open(a, "rb") as fa, open(b, "rb") as fb:
         return fa.read() == fb.read()
@@ -92,13 +97,17 @@ def scenario():
     check(os.geteuid() == 0, "runs as root (mounts a tmpfs)")
     with Session("setup_fulldisk") as s:
         # The half-way case first: a finished install would turn the next
-        # run's folder page into the install-or-uninstall choice.
-        drive = Drive(s, "160k")
+        # run's folder page into the install-or-uninstall choice. The drives
+        # are sized from the files themselves: room for the four moved files
+        # and half of Setup.exe; then less than Klvo.exe, the first move.
+        moved = [s.dist_file(name) for name in rt.INSTALLED if name != "Setup.exe"]
+        half = pages_k(*moved) + pages_k(s.dist_file("Setup.exe")) // 8 * 4
+        drive = Drive(s, f"{half}k")
         try:
             copy_runs_out_half_way(s, drive)
         finally:
             drive.close()
-        drive = Drive(s, "64k")
+        drive = Drive(s, f"{max(4, pages_k(s.dist_file('Klvo.exe')) // 8 * 4)}k")
         try:
             first_move_does_not_fit(s, drive)
         finally:
