@@ -35,8 +35,11 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(WIN_ENTRY _WinMainCRTStartup)
+  # The shipped programs: constant data, exports and imports in one section.
+  set(WIN_LAYOUT -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/win32-layout.ld)
 else()
   set(WIN_ENTRY WinMainCRTStartup)
+  set(WIN_LAYOUT)
 endif()
 
 # add_windows_program(<target> <output name> [DIR <folder>] SOURCES ... LIBS ...)
@@ -56,10 +59,13 @@ function(add_windows_program target output)
     -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,-e,${WIN_ENTRY} -Wl,--kill-at
     -s -Wl,--gc-sections -Wl,--disable-dynamicbase
-    -Wl,-Map=${P_DIR}/${output}.map)
+    -Wl,-Map=${P_DIR}/${output}.map ${WIN_LAYOUT})
   target_link_libraries(${target} PRIVATE ${P_LIBS} winrt_entry gcc)
+  if(WIN_LAYOUT)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/win32-layout.ld)
+  endif()
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_OBJCOPY} -R .reloc $<TARGET_FILE:${target}>
-    COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tools/drop_relocations.py $<TARGET_FILE:${target}>
+    COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tools/finish_program.py $<TARGET_FILE:${target}> ${P_DIR}/${output}.map
     VERBATIM)
 endfunction()

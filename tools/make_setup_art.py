@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Draws the installer's artwork into setup/res/:
   orvalt.bmp  the title logo, 350 x 150, 1 bit per pixel, black on white
-  back.bmp    the backdrop tile, 128 x 128, 16 colours, a green texture
+  back.bmp    the backdrop tile, 128 x 128, 16 colours, a green texture,
+              run-length encoded (BI_RLE4, a DIB format since Windows 3.0):
+              smooth shades in runs take a third of the plain bits
   orvalt.ico  the program icon, 32 x 32, 16 colours
 Deterministic: running it again gives the same bytes. Standard library only."""
 import os
@@ -20,7 +22,30 @@ GLYPHS = {
 }
 
 
-def bmp_file(width, height, bpp, palette, rows):
+BI_RGB, BI_RLE4 = 0, 2
+
+
+def rle4_pixels(rows):
+    """BI_RLE4 bits, bottom row first: every run in encoded mode (a count
+    and a byte of two colours that the run alternates), an end-of-line
+    mark after each row and the end-of-bitmap mark last."""
+    out = bytearray()
+    for row in reversed(rows):
+        x = 0
+        while x < len(row):
+            first = row[x]
+            second = row[x + 1] if x + 1 < len(row) else first
+            count = 1
+            while x + count < len(row) and count < 255 and row[x + count] == (first, second)[count % 2]:
+                count += 1
+            out += bytes([count, (first << 4) | second])
+            x += count
+        out += b"\0\0"
+    out[-2:] = b"\0\1"
+    return out
+
+
+def bmp_file(width, height, bpp, palette, rows, compression=BI_RGB):
     """rows: list of lists of palette indices, top row first."""
     stride = ((width * bpp + 31) // 32) * 4
     pixels = bytearray()
@@ -34,7 +59,9 @@ def bmp_file(width, height, bpp, palette, rows):
                 shift = 4 if x % 2 == 0 else 0
                 bits[x // 2] |= (value & 15) << shift
         pixels += bits
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, 0, len(pixels),
+    if compression == BI_RLE4:
+        pixels = rle4_pixels(rows)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, compression, len(pixels),
                        2835, 2835, len(palette), len(palette))
     pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
     offset = 14 + len(info) + len(pal)
@@ -79,33 +106,37 @@ GREENS = [(0, 40 + 9 * i, 10 + 3 * i) if i < 12 else (20 * (i - 11), 150 + 12 * 
 
 
 def tile():
+    """Three octaves of smooth value noise, wrapping at the tile's edges,
+    in eight shades of green: shades change in runs, which RLE4 keeps short."""
     size = 128
     rng = random.Random(1995)
-    lattice = 16
-    n = size // lattice
-    grid = [[rng.random() for _ in range(n)] for _ in range(n)]
 
-    def smooth(x, y):
-        gx, gy = x / lattice, y / lattice
-        x0, y0 = int(gx) % n, int(gy) % n
-        x1, y1 = (x0 + 1) % n, (y0 + 1) % n
-        fx, fy = gx - int(gx), gy - int(gy)
-        fx, fy = fx * fx * (3 - 2 * fx), fy * fy * (3 - 2 * fy)
-        top = grid[y0][x0] * (1 - fx) + grid[y0][x1] * fx
-        bottom = grid[y1][x0] * (1 - fx) + grid[y1][x1] * fx
-        return top * (1 - fy) + bottom * fy
+    def octave(lattice):
+        n = size // lattice
+        grid = [[rng.random() for _ in range(n)] for _ in range(n)]
 
+        def smooth(x, y):
+            gx, gy = x / lattice, y / lattice
+            x0, y0 = int(gx) % n, int(gy) % n
+            x1, y1 = (x0 + 1) % n, (y0 + 1) % n
+            fx, fy = gx - int(gx), gy - int(gy)
+            fx, fy = fx * fx * (3 - 2 * fx), fy * fy * (3 - 2 * fy)
+            top = grid[y0][x0] * (1 - fx) + grid[y0][x1] * fx
+            bottom = grid[y1][x0] * (1 - fx) + grid[y1][x1] * fx
+            return top * (1 - fy) + bottom * fy
+        return smooth
+
+    coarse, middle, fine = octave(32), octave(16), octave(8)
+    shades = 8
     rows = []
     for y in range(size):
         row = []
         for x in range(size):
-            v = 0.7 * smooth(x, y) + 0.3 * rng.random()
-            # Faint diagonal weave so the tile reads as cloth, not noise.
-            if (x + y) % 8 == 0:
-                v += 0.08
-            row.append(max(0, min(11, int(v * 12))) + 2)
+            v = (0.5 * coarse(x, y) + 0.3 * middle(x, y) + 0.2 * fine(x, y) - 0.2) / 0.6
+            shade = max(0, min(shades - 1, int(v * shades)))
+            row.append(2 + shade * 11 // (shades - 1))
         rows.append(row)
-    return bmp_file(size, size, 4, GREENS, rows)
+    return bmp_file(size, size, 4, GREENS, rows, BI_RLE4)
 
 
 def icon():
