@@ -22,6 +22,33 @@ ScannedSource *g_scanned;
 int32_t g_scannedLines;
 unsigned g_block;
 
+// The sources that the moves of the open meter block have copied. They are
+// deleted when the block ends, so that a block that stops half way (a full
+// disk, a cancel) leaves its distribution whole and can be run again. A
+// name that does not fit is deleted at once, as outside a block.
+struct MovedSources {
+    bool blockOpen;
+    int length;            // bytes used: names one after another, each with its NUL
+    char names[16384];
+};
+MovedSources g_moved;
+
+// A copy has written this name: a move's source of the same name is now
+// someone's destination and must not be deleted at the block's end.
+void KeepWrittenName(const char *written)
+{
+    for (int at = 0; at < g_moved.length;) {
+        char *name = g_moved.names + at;
+        int size = lstrlenA(name) + 1;
+        if (sc::EqualNoCase(name, written)) {
+            for (int i = at; i + size < g_moved.length; ++i) g_moved.names[i] = g_moved.names[i + size];
+            g_moved.length -= size;
+        } else {
+            at += size;
+        }
+    }
+}
+
 uint32_t PathHash(const char *path)
 {
     uint32_t hash = 2166136261u;
@@ -36,10 +63,10 @@ uint32_t PathHash(const char *path)
 void PrepareScannedSources()
 {
     ++g_block;
-    if (g_scanned != nullptr && g_scannedLines >= g_script.lineCount) return;
+    // The script's line count is fixed once it is loaded: one allocation.
+    if (g_scanned != nullptr) return;
     SIZE_T bytes = static_cast<SIZE_T>(g_script.lineCount) * sizeof(ScannedSource);
-    void *memory = g_scanned == nullptr ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)
-                                        : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, g_scanned, bytes);
+    void *memory = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes);
     if (memory == nullptr) return;
     g_scanned = static_cast<ScannedSource *>(memory);
     g_scannedLines = g_script.lineCount;
@@ -90,7 +117,6 @@ int DiscardFragment(const char *destination)
 {
     DWORD error = GetLastError();
     if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) DeleteFileA(destination);
-    SetLastError(error);
     return 0;
 }
 
@@ -101,6 +127,7 @@ int DiscardFragment(const char *destination)
 // does not exist yet is what costs most in a large folder.
 int CopyFileOverwrite(const char *source, const char *destination)
 {
+    if (g_moved.length != 0) KeepWrittenName(destination);
     if (CopyFileA(source, destination, TRUE)) return 1;
     if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
         return DiscardFragment(destination);
@@ -113,10 +140,17 @@ int CopyFileOverwrite(const char *source, const char *destination)
 
 // A move is always a copy and then a delete, also within one volume; a
 // source that cannot be deleted stays, and the move still counts as done.
+// Within a meter block the delete waits for the block's end.
 int MoveFileByCopy(const char *source, const char *destination)
 {
     if (!CopyFileOverwrite(source, destination)) return 0;
-    DeleteFileA(source);
+    int size = lstrlenA(source) + 1;
+    if (g_moved.blockOpen && size <= static_cast<int>(sizeof g_moved.names) - g_moved.length) {
+        lstrcpyA(g_moved.names + g_moved.length, source);
+        g_moved.length += size;
+    } else {
+        DeleteFileA(source);
+    }
     return 1;
 }
 
@@ -294,6 +328,8 @@ int CmdStartMeter(HWND)
         return 0;
     }
 
+    DeleteMovedSources();
+    g_moved.blockOpen = true;
     g_setup.meterTotal = scan.total;
     g_setup.meterDone = 0;
     g_setup.percent = 0;
@@ -307,8 +343,18 @@ int CmdStartMeter(HWND)
     return 1;
 }
 
+void DeleteMovedSources()
+{
+    for (int at = 0; at < g_moved.length; at += lstrlenA(g_moved.names + at) + 1) {
+        DeleteFileA(g_moved.names + at);
+    }
+    g_moved.length = 0;
+    g_moved.blockOpen = false;
+}
+
 int CmdEndMeter(HWND)
 {
+    DeleteMovedSources();
     if (g_setup.progressDialog != nullptr) {
         EnableWindow(g_setup.mainWindow, TRUE);
         DestroyWindow(g_setup.progressDialog);

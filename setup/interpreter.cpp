@@ -74,6 +74,7 @@ void CloseProgressDialog()
 // The end line, or the last line passed without one.
 void FinishScript()
 {
+    DeleteMovedSources();
     if (!g_setup.silent) {
         SetForegroundWindow(g_setup.mainWindow);
         DialogBoxParamA(g_setup.instance,
@@ -136,7 +137,9 @@ void StoreProgressLines(HWND dialog, const char *action, const char *object, con
 
 void ShowProgressLines()
 {
-    if (g_lines.dialog == nullptr || !IsWindow(g_lines.dialog)) return;
+    // Only into the open progress dialog: a destroyed one's handle may
+    // already name another window.
+    if (g_lines.dialog == nullptr || g_lines.dialog != g_setup.progressDialog) return;
     for (int i = 0; i < 3; ++i) {
         if (g_lines.known[i] && lstrcmpA(g_lines.shown[i], g_lines.next[i]) == 0) continue;
         SetDlgItemTextA(g_lines.dialog, kLineControls[i], g_lines.next[i]);

@@ -123,6 +123,9 @@ int CmdChkOsType(HWND);
 // --- file commands (filecmds.cpp) ---
 int CmdStartMeter(HWND);
 int CmdEndMeter(HWND);
+// Deletes the sources that the open meter block's moves have copied (the
+// block, or the script, has come to its end).
+void DeleteMovedSources();
 int CmdCopy(HWND);
 int CmdMove(HWND);
 int CmdDel(HWND);

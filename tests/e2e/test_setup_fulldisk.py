@@ -1,8 +1,9 @@
 """A full disk: the shipped script installs to drive E:, a small tmpfs. A
 move that does not fit stops the run with the move failure message, keeps
-its source and leaves nothing under the installed name; after the drive has
-grown, the same distribution installs completely. A copy that runs out of
-room half way leaves no truncated file. Needs root (mount)."""
+its source and leaves nothing under the installed name. A copy that runs
+out of room half way leaves no truncated file, and the moves before it have
+kept their sources; after the drive has grown, the same distribution
+installs completely. Needs root (mount)."""
 import os
 import subprocess
 import sys
@@ -74,6 +75,16 @@ def first_move_does_not_fit(s, drive):
     check(same_bytes(os.path.join(dist, "Klvo.exe"), s.dist_file("Klvo.exe")), "the move kept its source whole")
     check(not os.path.exists(drive.path("Klvo.exe")), "no truncated Klvo.exe under the installed name")
 
+
+def copy_runs_out_half_way(s, drive):
+    # Room for the four moved files, not for the copy of Setup.exe.
+    dist = se.make_dist(s, "Half")
+    install_until_failure(s, dist, "ファイルSetup.exeのコピーができませんでした。", "fulldisk_copy.png")
+    check(os.path.isfile(drive.path("Manual.txt")), "the files before it were installed")
+    check(not os.path.exists(drive.path("System", "Rouninst.exe")), "no truncated copy under the installed name")
+    for name in rt.INSTALLED:
+        check(same_bytes(os.path.join(dist, name), s.dist_file(name)), f"the distribution keeps {name} whole")
+
     # Room made: the same distribution now installs completely.
     drive.grow("4m")
     proc = start_install(s, dist)
@@ -82,34 +93,27 @@ def first_move_does_not_fit(s, drive):
     check(s.wait_exit(proc, 30) == 0, "the second run ends normally")
     for name, target in rt.INSTALLED.items():
         check(same_bytes(drive.path(*target.split("\\")), s.dist_file(name)), f"{target} installed whole")
-
-
-def copy_runs_out_half_way(s, drive):
-    # Room for the four moved files, not for the copy of Setup.exe.
-    dist = se.make_dist(s, "Half")
-    install_until_failure(s, dist, "ファイルSetup.exeのコピーができませんでした。", "fulldisk_copy.png")
-    check(os.path.isfile(drive.path("Manual.txt")), "the files before it were installed")
-    check(not os.path.exists(drive.path("System", "Rouninst.exe")), "no truncated copy under the installed name")
-    check(same_bytes(os.path.join(dist, "Setup.exe"), s.dist_file("Setup.exe")), "the copy's source is whole")
+    moved = [name for name in rt.INSTALLED if name != "Setup.exe"]
+    check(not any(os.path.exists(os.path.join(dist, name)) for name in moved), "the moves took their sources")
 
 
 def scenario():
     check(os.geteuid() == 0, "runs as root (mounts a tmpfs)")
     with Session("setup_fulldisk") as s:
-        # The half-way case first: a finished install would turn the next
+        # The half-way case last: its finished install would turn the next
         # run's folder page into the install-or-uninstall choice. The drives
-        # are sized from the files themselves: room for the four moved files
-        # and half of Setup.exe; then less than Klvo.exe, the first move.
+        # are sized from the files themselves: less than Klvo.exe, the first
+        # move; then room for the four moved files and half of Setup.exe.
+        drive = Drive(s, f"{max(4, pages_k(s.dist_file('Klvo.exe')) // 8 * 4)}k")
+        try:
+            first_move_does_not_fit(s, drive)
+        finally:
+            drive.close()
         moved = [s.dist_file(name) for name in rt.INSTALLED if name != "Setup.exe"]
         half = pages_k(*moved) + pages_k(s.dist_file("Setup.exe")) // 8 * 4
         drive = Drive(s, f"{half}k")
         try:
             copy_runs_out_half_way(s, drive)
-        finally:
-            drive.close()
-        drive = Drive(s, f"{max(4, pages_k(s.dist_file('Klvo.exe')) // 8 * 4)}k")
-        try:
-            first_move_does_not_fit(s, drive)
         finally:
             drive.close()
 

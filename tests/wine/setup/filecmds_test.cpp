@@ -309,6 +309,40 @@ void TestSourcesChangedAfterScan()
     CHECK(g_setup.meterDone == 307);
 }
 
+void TestMovesInBlock()
+{
+    Group("a block's moves delete their sources at endmeter, not before; a name written back stays");
+    ResetState(g_dir);
+    char a[MAX_PATH], aDst[MAX_PATH], b[MAX_PATH], bDst[MAX_PATH];
+    wsprintfA(a, "%s\\ma.txt", g_dir);
+    wsprintfA(aDst, "%s\\ma-dst.txt", g_dir);
+    wsprintfA(b, "%s\\mb.txt", g_dir);
+    wsprintfA(bDst, "%s\\mb-dst.txt", g_dir);
+    WriteFileAged(a, 10, 'a', 5);
+    WriteFileAged(b, 20, 'b', 5);
+    DeleteFileA(aDst);
+    WriteFileAged(bDst, 20, 'x', 6);  // the scan weighs every source of the block
+    const char *moveA = "move \"%DEFDIR%ma.txt\" \"%DEFDIR%ma-dst.txt\"";
+    const char *moveB = "move \"%DEFDIR%mb.txt\" \"%DEFDIR%mb-dst.txt\"";
+    // The second file goes there and back: its name ends up written.
+    const char *moveBack = "move \"%DEFDIR%mb-dst.txt\" \"%DEFDIR%mb.txt\"";
+    char script[1024];
+    wsprintfA(script, "startmeter\n%s\n%s\n%s\nendmeter\n", moveA, moveB, moveBack);
+    UseScript(script);
+    g_script.nextLine = 1;
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 1);
+    CHECK(RunScriptLine(CmdMove, 1, moveA) == 1);
+    CHECK(RunScriptLine(CmdMove, 2, moveB) == 1);
+    // A run that stopped here would leave every source in place.
+    CHECK(Exists(a) && FirstByte(aDst) == 'a');
+    CHECK(Exists(b) && FirstByte(bDst) == 'b');
+    CHECK(RunScriptLine(CmdMove, 3, moveBack) == 1);
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    CHECK(!Exists(a) && FirstByte(aDst) == 'a');
+    CHECK(FirstByte(b) == 'b' && !Exists(bDst));
+    CHECK(g_setup.meterDone == 50);
+}
+
 void TestProgressLines()
 {
     Group("the progress dialog shows what each command does");
@@ -362,6 +396,7 @@ int main()
     TestFolders();
     TestStartMeter();
     TestSourcesChangedAfterScan();
+    TestMovesInBlock();
     TestProgressLines();
     return Finish();
 }
