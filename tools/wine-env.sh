@@ -120,15 +120,18 @@ wine_stop() {
     return 0
 }
 
+# Never fails: it runs from EXIT traps of set -e scripts, where a failing
+# step would skip the rest (and leave Xvfb running).
 wine_cleanup() {
     wine_stop
     if [ -n "${_wine_made_prefix:-}" ]; then
-        "$WINESERVER" -w >/dev/null 2>&1
+        "$WINESERVER" -w >/dev/null 2>&1 || true
         rm -rf "$_wine_made_prefix"
         _wine_made_prefix=
     fi
     if [ -n "${_wine_started_xvfb:-}" ]; then
-        kill "$_wine_started_xvfb" 2>/dev/null
+        kill "$_wine_started_xvfb" 2>/dev/null || true
         _wine_started_xvfb=
     fi
+    return 0
 }

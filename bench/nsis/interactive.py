@@ -20,7 +20,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from harness import Session  # noqa: E402
+from harness import TESTAPPS, Session  # noqa: E402
 
 PAGES = ("セットアップの開始", "インストール先のフォルダの指定", "インストールの確認")
 DONE = "インストールの終了"
@@ -71,6 +71,8 @@ def main():
     parser.add_argument("payload")
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
+    if not os.path.isfile(os.path.join(TESTAPPS, "wintool.exe")):
+        sys.exit(f"bench: {TESTAPPS}/wintool.exe is missing (cmake --build --preset win64 --target wintool)")
 
     with Session("bench_interactive") as s:
         bench = os.path.join(s.c_drive, "bench")

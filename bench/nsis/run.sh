@@ -10,7 +10,10 @@
 # cost per file) and 20 files of 10 MiB (throughput). Prints each time
 # (median of the runs; every time includes starting the program under
 # wine64) and the ratios, then the interactive figure of the first shape
-# (bench/nsis/interactive.py: through the wizard against -s).
+# (bench/nsis/interactive.py: through the wizard against -s). Before the
+# shapes it times the start-up alone (bench/nsis/startup.cpp): a console
+# program, which the copy loop is, and a windowed one, which an installer
+# is; each shape also prints its ratio with both start-ups taken off.
 #
 #   bench/nsis/run.sh [--shapes "FILES:MIB ..."] [--runs R] [--keep] [--no-wizard]
 set -euo pipefail
@@ -104,6 +107,8 @@ printf '  NSIS (no compression) %8.2f s\n' "$n"
 printf '  Setup.exe / CopyFileA loop = %.2f\n' "$(echo "$o / $c" | bc -l)"
 printf '  Setup.exe / NSIS           = %.2f\n' "$(echo "$o / $n" | bc -l)"
 printf '  NSIS / CopyFileA loop      = %.2f\n' "$(echo "$n / $c" | bc -l)"
+printf '  without start-up: (Setup.exe - windowed) / (loop - console) = %.2f\n' \
+  "$(echo "($o - $floor_window) / ($c - $floor_console)" | bc -l)"
 } | tee -a "$work/summary.txt"
 }
 
@@ -129,7 +134,32 @@ verify() {
 
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
+# The start-up floors: a console program that ends at once, and a windowed
+# one that makes a hidden window and ends through its message loop.
+floors() {
+  mkdir -p "$bench"
+  x86_64-w64-mingw32-g++ -O2 -static -o "$bench/console.exe" "$HERE/startup.cpp"
+  x86_64-w64-mingw32-g++ -O2 -static -mwindows -o "$bench/windowed.exe" "$HERE/startup.cpp"
+  "$WINESERVER" -p
+  wine_run wineboot >/dev/null 2>&1 || true
+  local console=() windowed=() run
+  for run in $(seq 1 "$runs"); do
+    console+=("$(timed "$bench" "$bench/console.exe")")
+    windowed+=("$(timed "$bench" "$bench/windowed.exe" window)")
+  done
+  wine_stop || true
+  "$WINESERVER" -w
+  floor_console=$(median "${console[@]}")
+  floor_window=$(median "${windowed[@]}")
+  {
+  echo "Start-up alone, median of $runs runs under wine64:"
+  printf '  console program             %8.3f s\n' "$floor_console"
+  printf '  windowed program            %8.3f s\n' "$floor_window"
+  } | tee -a "$work/summary.txt"
+}
+
 : >"$work/summary.txt"
+floors
 first=
 for s in $shapes; do
   shape "${s%%:*}" "${s##*:}"
@@ -144,8 +174,12 @@ done
 echo
 cat "$work/summary.txt"
 if [ -n "$wizard" ]; then
-  # The wizard needs the prefix's desktop and nothing else running.
+  # The wizard needs the prefix's desktop and nothing else running, and the
+  # scenarios' window tool to answer its pages.
   wine_stop || true
+  if [ ! -f "$ROOT/build/win64/testapps/wintool.exe" ]; then
+    (cd "$ROOT" && cmake --preset win64 >/dev/null && cmake --build --preset win64 --target wintool >/dev/null)
+  fi
   echo
   /usr/bin/python3 "$HERE/interactive.py" --runs "$runs" "$work/Setup-first.exe" "$work/payload-first"
 fi
