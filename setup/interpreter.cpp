@@ -137,9 +137,9 @@ void StoreProgressLines(HWND dialog, const char *action, const char *object, con
 
 void ShowProgressLines()
 {
-    // Only into the open progress dialog: a destroyed one's handle may
-    // already name another window.
-    if (g_lines.dialog == nullptr || g_lines.dialog != g_setup.progressDialog) return;
+    // The dialog is the one the step was given, which is open: every path
+    // that shows lines stores them for that dialog first.
+    if (g_lines.dialog == nullptr) return;
     for (int i = 0; i < 3; ++i) {
         if (g_lines.known[i] && lstrcmpA(g_lines.shown[i], g_lines.next[i]) == 0) continue;
         SetDlgItemTextA(g_lines.dialog, kLineControls[i], g_lines.next[i]);
