@@ -115,8 +115,11 @@ wine_run() {
     "$WINE64" "$@"
 }
 
+# Never fails (the server may be gone already): set -e callers go on.
 wine_stop() {
-    [ -n "${WINEPREFIX:-}" ] && "$WINESERVER" -k >/dev/null 2>&1
+    if [ -n "${WINEPREFIX:-}" ]; then
+        "$WINESERVER" -k >/dev/null 2>&1 || true
+    fi
     return 0
 }
 
