@@ -35,7 +35,8 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(WIN_ENTRY _WinMainCRTStartup)
-  # The shipped programs: constant data, exports and imports in one section.
+  # The shipped programs: exports, constants, imports and variables in one
+  # data section (cmake/win32-layout.ld).
   set(WIN_LAYOUT -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/win32-layout.ld)
 else()
   set(WIN_ENTRY WinMainCRTStartup)

@@ -7,7 +7,7 @@
 - with the link map, writes the export and import data directories from
   the symbols that cmake/win32-layout.ld places around both tables (ld
   fills them only from sections named .edata and .idata, which that layout
-  merges into .rdata).
+  merges into .data).
 
     finish_program.py PROGRAM.exe [PROGRAM.map]
 """
