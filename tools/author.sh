@@ -98,7 +98,15 @@ if ! "$tools/setup/core/orvalt-check" "$script" "$distdir"; then
 fi
 
 echo "== building Setup.exe ($preset) in $build_dir"
-(cd "$ROOT" && quiet cmake --preset "$preset" -B "$build_dir" -DORVALT_SCRIPT="$script")
+# The build encodes a UTF-8 script; one in code page 932 goes in as a UTF-8
+# copy of itself.
+embedded=$script
+if ! iconv -f UTF-8 -t UTF-8 "$script" >/dev/null 2>&1; then
+  mkdir -p "$build_dir"
+  embedded=$build_dir/$name.utf8.ost
+  iconv -f CP932 -t UTF-8 "$script" >"$embedded"
+fi
+(cd "$ROOT" && quiet cmake --preset "$preset" -B "$build_dir" -DORVALT_SCRIPT="$embedded")
 # The try-out reads the installer's windows with the harness's window tool.
 quiet cmake --build "$build_dir" --target setup_exe ${try:+wintool} -j2
 
