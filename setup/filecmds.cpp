@@ -337,22 +337,24 @@ int CmdStartMeter(HWND)
     if (result != sc::MeterOk) {
         char text[MessageSize];
         int line = (scan.problemLine >= 0 ? scan.problemLine : g_script.currentLine) + 1;
+        const char *format = "スクリプトの%d行目の引数が長すぎます。";
         switch (result) {
-        case sc::MeterMissing:
-            wsprintfA(text, "ファイル%sが見つかりません。", scan.missingPath);
-            break;
         case sc::MeterEmpty:
-            wsprintfA(text, "スクリプトの%d行目から始まる範囲に、処理するファイルがありません。", line);
+            format = "スクリプトの%d行目から始まる範囲に、処理するファイルがありません。";
             break;
         case sc::MeterNoSource:
-            wsprintfA(text, "スクリプトの%d行目に、ファイル名がありません。", line);
+            format = "スクリプトの%d行目に、ファイル名がありません。";
             break;
         case sc::MeterLineTooLong:
-            wsprintfA(text, "スクリプトの%d行目が長すぎます。", line);
+            format = "スクリプトの%d行目が長すぎます。";
             break;
         default:
-            wsprintfA(text, "スクリプトの%d行目の引数が長すぎます。", line);
             break;
+        }
+        if (result == sc::MeterMissing) {
+            wsprintfA(text, "ファイル%sが見つかりません。", scan.missingPath);
+        } else {
+            wsprintfA(text, format, line);
         }
         ReportMessage(g_setup.mainWindow, MB_ICONEXCLAMATION, MB_ICONHAND, text);
         return 0;

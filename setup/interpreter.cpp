@@ -75,8 +75,7 @@ void CloseProgressDialog()
 // before keeps its distribution, Setup.exe included, to be run again.
 void FinishScript()
 {
-    FinishMoves();
-    StartCleanupCopies();
+    FinishMoves(StartCleanupCopies);
     if (!g_setup.silent) {
         SetForegroundWindow(g_setup.mainWindow);
         DialogBoxParamA(g_setup.instance,

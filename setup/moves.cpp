@@ -16,17 +16,24 @@
 
 namespace {
 
-const char kRecordName[] = "~ORVMOVE.$$$";
+}  // namespace
+
+const char kMoveRecordName[] = "~ORVMOVE.$$$";
+
+namespace {
 
 // One move, as it waits in memory and as the record holds it: fixed
 // fields, each name with its NUL.
 struct MoveRecord {
+    // Three names, one after another: RecordIsWhole reads them as one.
     char fullName[PathSize];     // the source's full path as written
     char shortName[PathSize];    // its short name while it existed
     char destination[PathSize];  // where it went (canonical)
     unsigned long long size;
     FILETIME lastWrite;
 };
+
+static_assert(__builtin_offsetof(MoveRecord, destination) == 2 * PathSize, "the names lie one after another");
 
 struct MovedSource {
     MoveRecord record;
@@ -46,25 +53,23 @@ MovedChunk *g_firstChunk;
 MovedChunk *g_lastChunk;
 int g_waitingCount;
 
-bool HoldsText(const char *field)
-{
-    for (int i = 0; i < PathSize; ++i) {
-        if (field[i] == '\0') return true;
-    }
-    return false;
-}
-
-// A record read from disk may be damaged: every name must end in its field.
+// A record read from disk may be damaged: each of its three names, which
+// lie one after another, must end within its field. (An empty name matches
+// no source and opens no destination.)
 bool RecordIsWhole(const MoveRecord &record)
 {
-    return HoldsText(record.fullName) && HoldsText(record.shortName) && HoldsText(record.destination) &&
-           record.fullName[0] != '\0' && record.destination[0] != '\0';
+    const char *names = reinterpret_cast<const char *>(&record);
+    int ends = 0;
+    for (int i = 0; i < 3 * PathSize; ++i) {
+        if (names[i] == '\0' && i / PathSize == ends) ++ends;
+    }
+    return ends == 3;
 }
 
 bool RecordPath(char *out)
 {
     char own[PathSize];
-    return OwnProgramPath(own) && WithName(out, own, kRecordName);
+    return OwnProgramPath(own) && WithName(out, own, kMoveRecordName);
 }
 
 // Adds the waiting moves that lie in folder (all when folder is null) to the
@@ -211,9 +216,10 @@ void DeleteMovedSources(const char *folder)
     }
 }
 
-void FinishMoves()
+void FinishMoves(void (*beforeRecordGoes)())
 {
     DeleteMovedSources(nullptr);
+    if (beforeRecordGoes != nullptr) beforeRecordGoes();
     if (g_waitingCount != 0) return;  // not recorded: they stay, and so does the record
     char path[PathSize];
     if (RecordPath(path)) DeleteFileA(path);

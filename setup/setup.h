@@ -172,9 +172,14 @@ bool TakeOverMovedSource(const char *destination);
 // Records, then deletes the waiting moved sources that lie in folder (all
 // when folder is null). Without a record written whole nothing is deleted.
 void DeleteMovedSources(const char *folder);
-// The run has reached its end line: every waiting source goes, then the
-// record.
-void FinishMoves();
+// The run has reached its end line: every waiting source goes, then
+// beforeRecordGoes runs (the clean-up copies start), then the record goes.
+// A run that dies before the copies start keeps the record, which its
+// rerun needs once the sources are gone; a copy deletes the record beside
+// the installer's file once it has started.
+void FinishMoves(void (*beforeRecordGoes)() = nullptr);
+// The record's name, beside the installer.
+extern const char kMoveRecordName[];
 // A source that is missing now but that an earlier, interrupted run moved
 // whole: where it is (placed, PathSize bytes), its size and time.
 int FindEarlierMove(const char *source, char *placed, unsigned long long *size, FILETIME *lastWrite);
