@@ -31,6 +31,17 @@ void StartCopy(const char *program, char *commandLine)
     }
 }
 
+// The copies the script asked for, started when the run reaches its end
+// line: a copy started earlier would delete the installer's file once a run
+// that stopped or died had gone, and the run could not be made again.
+struct CleanupCopy {
+    char program[PathSize];
+    char commandLine[MessageSize];
+};
+const int kCleanupCopies = 4;
+CleanupCopy g_cleanupCopies[kCleanupCopies];
+int g_cleanupCount;
+
 // True while the file is still held by the first process: the deletion
 // failed for another reason than a missing file or a write-protected medium.
 // A read-only file (or one that does not exist) is given up at once.
@@ -56,6 +67,11 @@ bool IsBareDrive(const char *dir)
 void PruneFolders(char *dir)
 {
     while (dir[0] && !IsBareDrive(dir) && sc::PruneContinues(dir, g_setup.programFilesDir)) {
+        // A partial file of a copy that a run cut short is no file of the
+        // user's.
+        char partial[PathSize];
+        if (PathInFolder(partial, dir, kPartialFileName))
+            DeleteFileA(partial);
         if (!RemoveDirectoryA(dir))
             break;
         if (!sc::CutAtLastBackslash(dir))
@@ -67,6 +83,8 @@ void PruneFolders(char *dir)
 // system carries out before it next starts. Lines of other programs stay
 // as they are; the same line is not written twice.
 char g_wininit[32768];
+
+}  // namespace
 
 void AddToWininit(const char *path, const char *windows)
 {
@@ -82,6 +100,13 @@ void AddToWininit(const char *path, const char *windows)
     wsprintfA(temp, "%s\\WININIT.$$$", windows);
     char aside[PathSize];
     wsprintfA(aside, "%s\\WININIT.$$0", windows);
+
+    // A run that died between the two renames below left the old file
+    // aside and none in its place: it comes back first, so that the lines
+    // of other programs are not lost. Beside a file in place, it is stale.
+    // Either way it is our file, read-only only because the old one was.
+    if (SetFileAttributesA(aside, FILE_ATTRIBUTE_NORMAL) && !MoveFileA(aside, ini))
+        DeleteFileA(aside);
 
     DWORD length = 0;
     HANDLE file = CreateFileA(ini, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -100,17 +125,20 @@ void AddToWininit(const char *path, const char *windows)
         return;
     // The new text goes to a file of its own first, so that a full disk
     // leaves the old one intact.
+    SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL);
     file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;
     bool ok = WriteFile(file, g_wininit, newLength, &written, nullptr) && written == newLength;
+    ok = FlushFileBuffers(file) && ok;
     ok = CloseHandle(file) && ok;
     // The old file steps aside rather than being deleted, and comes back
-    // when the new one cannot take its name.
-    DeleteFileA(aside);
+    // when the new one cannot take its name. A read-only old file may be
+    // renamed, and the new one takes its place all the same.
     if (ok && (!existed || MoveFileA(ini, aside))) {
         if (MoveFileA(temp, ini)) {
+            SetFileAttributesA(aside, FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(aside);
             return;
         }
@@ -119,6 +147,8 @@ void AddToWininit(const char *path, const char *windows)
     }
     DeleteFileA(temp);
 }
+
+namespace {
 
 // Windows NT: the system's list of pending file operations, unless it
 // already deletes this file.
@@ -164,38 +194,53 @@ void DeleteAtRestart()
 
 }  // namespace
 
-// cleanupinstall program: program deletes our own file once we have exited.
-int CmdCleanupInstall(HWND)
+namespace {
+
+// The copy started at the end: program, with our own path and, for an
+// uninstallation, the folder to prune on its command line.
+int CleanupAtEnd(bool uninstall)
 {
     char program[PathSize];
     if (!ExpandArg(program, NextArg()))
         return 0;
+    char folder[PathSize];
+    if (uninstall && !ExpandArg(folder, NextArg()))
+        return 0;
     char ownPath[PathSize];
     if (!OwnProgramPath(ownPath))
         return 1;  // a cut name would make the copy delete another file
-    char commandLine[MessageSize];
-    wsprintfA(commandLine, "-cleanupinstall \"%s\"", ownPath);
-    StartCopy(program, commandLine);
+    // Beyond the slots a copy is not started, as one that cannot be.
+    if (g_cleanupCount == kCleanupCopies)
+        return 1;
+    CleanupCopy &copy = g_cleanupCopies[g_cleanupCount++];
+    lstrcpyA(copy.program, program);
+    if (uninstall)
+        wsprintfA(copy.commandLine, "-cleanupuninstall \"%s\" \"%s\"", ownPath, folder);
+    else
+        wsprintfA(copy.commandLine, "-cleanupinstall \"%s\"", ownPath);
     return 1;
+}
+
+}  // namespace
+
+// cleanupinstall program: program deletes our own file once we have exited.
+int CmdCleanupInstall(HWND)
+{
+    return CleanupAtEnd(false);
 }
 
 // cleanupuninstall program folder: as cleanupinstall, and the copy then
 // removes folder and its emptied parents.
 int CmdCleanupUninstall(HWND)
 {
-    char program[PathSize];
-    if (!ExpandArg(program, NextArg()))
-        return 0;
-    char folder[PathSize];
-    if (!ExpandArg(folder, NextArg()))
-        return 0;
-    char ownPath[PathSize];
-    if (!OwnProgramPath(ownPath))
-        return 1;
-    char commandLine[MessageSize];
-    wsprintfA(commandLine, "-cleanupuninstall \"%s\" \"%s\"", ownPath, folder);
-    StartCopy(program, commandLine);
-    return 1;
+    return CleanupAtEnd(true);
+}
+
+void StartCleanupCopies()
+{
+    for (int i = 0; i < g_cleanupCount; ++i)
+        StartCopy(g_cleanupCopies[i].program, g_cleanupCopies[i].commandLine);
+    g_cleanupCount = 0;
 }
 
 // WM_TIMER 1000 or 1001 of the hidden clean-up copy; other timers are not

@@ -22,33 +22,6 @@ ScannedSource *g_scanned;
 int32_t g_scannedLines;
 unsigned g_block;
 
-// The sources that the moves of the open meter block have copied. They are
-// deleted when the block ends, so that a block that stops half way (a full
-// disk, a cancel) leaves its distribution whole and can be run again. A
-// name that does not fit is deleted at once, as outside a block.
-struct MovedSources {
-    bool blockOpen;
-    int length;            // bytes used: names one after another, each with its NUL
-    char names[16384];
-};
-MovedSources g_moved;
-
-// A copy has written this name: a move's source of the same name is now
-// someone's destination and must not be deleted at the block's end.
-void KeepWrittenName(const char *written)
-{
-    for (int at = 0; at < g_moved.length;) {
-        char *name = g_moved.names + at;
-        int size = lstrlenA(name) + 1;
-        if (sc::EqualNoCase(name, written)) {
-            for (int i = at; i + size < g_moved.length; ++i) g_moved.names[i] = g_moved.names[i + size];
-            g_moved.length -= size;
-        } else {
-            at += size;
-        }
-    }
-}
-
 uint32_t PathHash(const char *path)
 {
     uint32_t hash = 2166136261u;
@@ -110,48 +83,59 @@ int ReportPath(HWND owner, UINT beep, UINT style, const char *format, const char
     return ReportMessage(owner, beep, style, text);
 }
 
-// A copy that ran out of room has left a truncated file under the
-// destination's name (a new file, or the old one cut when it was
-// replaced); it goes, so that nothing half written looks installed.
-int DiscardFragment(const char *destination)
+// The name of the existing file that destination names, as the folder
+// holds it: a destination spelt with its short name must keep the file's
+// long name when the file is replaced. False for a read-only file or a
+// folder, which a copy never replaces.
+bool ReplaceableName(char *out, const char *destination)
 {
-    DWORD error = GetLastError();
-    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) DeleteFileA(destination);
+    // A name with wildcards never exists: it does not get here.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(destination, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) return false;
+    return WithName(out, destination, found.cFileName) != 0;
+}
+
+// A copy that failed leaves no partial file (which may be read-only, as its
+// source was).
+int DropPartial(const char *partial)
+{
+    SetFileAttributesA(partial, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(partial);
     return 0;
 }
 
-// Copies over an existing destination. Windows refuses to overwrite a
-// read-only file; Wine lets a process that runs as root do it, so the
-// refusal is made here, the same on both (the installer never changes
-// attributes). A new destination is tried first: looking up a file that
-// does not exist yet is what costs most in a large folder.
+// Puts a copy of source under destination's name only once it is whole:
+// the copy is written as the folder's partial file, then takes the name
+// (Windows 95 has no rename that replaces: an existing destination is
+// deleted first). Windows refuses to overwrite a read-only file; Wine lets
+// a process that runs as root do it, so the refusal is made here, the same
+// on both (the installer never changes the attributes of what it
+// installs). A new destination is tried first: looking up a file that does
+// not exist yet is what costs most in a large folder. On failure no
+// partial file is left.
 int CopyFileOverwrite(const char *source, const char *destination)
 {
-    if (g_moved.length != 0) KeepWrittenName(destination);
-    if (CopyFileA(source, destination, TRUE)) return 1;
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
-        return DiscardFragment(destination);
+    char partial[PathSize];
+    if (!WithName(partial, destination, kPartialFileName)) return 0;
+    // An earlier run's partial file that was copied from a read-only source
+    // keeps its attribute, which Windows will not write over; it is ours to
+    // clear.
+    if (!CopyFileA(source, partial, FALSE) &&
+        (!SetFileAttributesA(partial, FILE_ATTRIBUTE_NORMAL) || !CopyFileA(source, partial, FALSE))) {
+        return DropPartial(partial);
     }
-    DWORD attributes = GetFileAttributesA(destination);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return 0;
-    if (CopyFileA(source, destination, FALSE)) return 1;
-    return DiscardFragment(destination);
-}
-
-// A move is always a copy and then a delete, also within one volume; a
-// source that cannot be deleted stays, and the move still counts as done.
-// Within a meter block the delete waits for the block's end.
-int MoveFileByCopy(const char *source, const char *destination)
-{
-    if (!CopyFileOverwrite(source, destination)) return 0;
-    int size = lstrlenA(source) + 1;
-    if (g_moved.blockOpen && size <= static_cast<int>(sizeof g_moved.names) - g_moved.length) {
-        lstrcpyA(g_moved.names + g_moved.length, source);
-        g_moved.length += size;
-    } else {
-        DeleteFileA(source);
+    if (MoveFileA(partial, destination)) return 1;
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+        char existing[PathSize];
+        if (ReplaceableName(existing, destination) && DeleteFileA(existing) && MoveFileA(partial, existing)) {
+            return 1;
+        }
     }
-    return 1;
+    return DropPartial(partial);
 }
 
 int SourceMissing(HWND owner, const TransferTexts &texts, const char *source)
@@ -160,7 +144,7 @@ int SourceMissing(HWND owner, const TransferTexts &texts, const char *source)
     return 0;
 }
 
-int Transfer(HWND progressDialog, const TransferTexts &texts, int (*operation)(const char *, const char *))
+int Transfer(HWND progressDialog, const TransferTexts &texts, bool move)
 {
     const char *sourceArg = NextArg();
     const char *destinationArg = NextArg();
@@ -181,14 +165,28 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, int (*operation)(c
     }
 
     HWND owner = MessageOwner(progressDialog);
+    // What a run that was cut short has moved already is found where it went.
+    const char *from = source;
+    char placed[PathSize];
     if (!scanned && !GetFileInfo(source, &sourceTime, &sourceSize)) {
-        return SourceMissing(owner, texts, source);
+        if (!FindEarlierMove(source, placed, &sourceSize, &sourceTime)) {
+            return SourceMissing(owner, texts, source);
+        }
+        if (SameFile(placed, destination)) {
+            g_setup.meterDone += sourceSize;
+            return 1;
+        }
+        from = placed;
+        move = false;  // the earlier destination is not ours to take away
     }
 
-    // The attribute look-up costs no open: a new destination asks nothing.
+    // A moved source that waits for deletion is no file of the user's: it
+    // is written over without a question. The attribute look-up costs no
+    // open: a new destination asks nothing.
+    bool takenOver = TakeOverMovedSource(destination);
     FILETIME destinationTime;
     unsigned long long unused = 0;
-    if (!g_setup.silent && GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES &&
+    if (!g_setup.silent && !takenOver && GetFileAttributesA(destination) != INVALID_FILE_ATTRIBUTES &&
         GetFileInfo(destination, &destinationTime, &unused)) {
         // The question compares with the source as it is now, not as the
         // scan found it.
@@ -205,7 +203,9 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, int (*operation)(c
         }
     }
 
-    if (operation(source, destination)) {
+    if (CopyFileOverwrite(from, destination)) {
+        // A move is a copy, and its source goes when the run ends.
+        if (move) NoteMovedSource(source, destination, sourceSize, &sourceTime);
         g_setup.meterDone += sourceSize;
         return 1;
     }
@@ -244,6 +244,11 @@ int FolderCommand(HWND progressDialog, const char *status, bool create)
     if (create) {
         CreateFolderPath(folder);
     } else {
+        // Sources moved out of the folder, and a partial file that a run
+        // cut short left there, do not keep it.
+        DeleteMovedSources(folder);
+        char partial[PathSize];
+        if (PathInFolder(partial, folder, kPartialFileName)) DeleteFileA(partial);
         RemoveDirectoryA(folder);
     }
     g_setup.meterDone += kSmallWeight;
@@ -251,6 +256,24 @@ int FolderCommand(HWND progressDialog, const char *status, bool create)
 }
 
 }  // namespace
+
+const char kPartialFileName[] = "~ORVALT.$$$";
+
+// path with its last name replaced by name (the folder part kept as it is
+// written); 0 when that does not fit.
+int WithName(char *out, const char *path, const char *name)
+{
+    const char *last = path;
+    for (const char *p = path; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\' || *p == ':') last = p + 1;
+    }
+    unsigned folder = static_cast<unsigned>(last - path);
+    if (folder + sc::StrLen(name) >= static_cast<unsigned>(PathSize)) return 0;
+    lstrcpynA(out, path, static_cast<int>(folder) + 1);
+    lstrcatA(out, name);
+    return 1;
+}
+
 
 int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size)
 {
@@ -270,7 +293,14 @@ int ScanSourceInfo(const char *path, int32_t line, uint64_t *size)
 {
     FILETIME lastWrite;
     unsigned long long bytes = 0;
-    if (!GetFileInfo(path, &lastWrite, &bytes)) return 0;
+    if (!GetFileInfo(path, &lastWrite, &bytes)) {
+        // Moved whole by a run that was cut short: weighed where it went,
+        // and looked up again at its own step.
+        char placed[PathSize];
+        if (!FindEarlierMove(path, placed, &bytes, &lastWrite)) return 0;
+        *size = bytes;
+        return 1;
+    }
     *size = bytes;
     if (g_scanned != nullptr && line >= 0 && line < g_scannedLines) {
         ScannedSource &entry = g_scanned[line];
@@ -328,8 +358,6 @@ int CmdStartMeter(HWND)
         return 0;
     }
 
-    DeleteMovedSources();
-    g_moved.blockOpen = true;
     g_setup.meterTotal = scan.total;
     g_setup.meterDone = 0;
     g_setup.percent = 0;
@@ -343,18 +371,8 @@ int CmdStartMeter(HWND)
     return 1;
 }
 
-void DeleteMovedSources()
-{
-    for (int at = 0; at < g_moved.length; at += lstrlenA(g_moved.names + at) + 1) {
-        DeleteFileA(g_moved.names + at);
-    }
-    g_moved.length = 0;
-    g_moved.blockOpen = false;
-}
-
 int CmdEndMeter(HWND)
 {
-    DeleteMovedSources();
     if (g_setup.progressDialog != nullptr) {
         EnableWindow(g_setup.mainWindow, TRUE);
         DestroyWindow(g_setup.progressDialog);
@@ -365,12 +383,12 @@ int CmdEndMeter(HWND)
 
 int CmdCopy(HWND progressDialog)
 {
-    return Transfer(progressDialog, kCopyTexts, CopyFileOverwrite);
+    return Transfer(progressDialog, kCopyTexts, false);
 }
 
 int CmdMove(HWND progressDialog)
 {
-    return Transfer(progressDialog, kMoveTexts, MoveFileByCopy);
+    return Transfer(progressDialog, kMoveTexts, true);
 }
 
 int CmdDel(HWND progressDialog)

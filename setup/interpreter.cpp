@@ -15,7 +15,6 @@ const char *const kSeparators = " \t";
 const char kStopText[] = "セットアップを中止します。";
 // An installer whose script is missing or holds no line.
 const char kNoScriptText[] = "このセットアップには、スクリプトがありません。\nセットアップを中止します。";
-const int kNoScriptExitCode = 1;
 
 unsigned HostSystemDir(char *out, unsigned capacity)
 {
@@ -71,10 +70,13 @@ void CloseProgressDialog()
     }
 }
 
-// The end line, or the last line passed without one.
+// The end line, or the last line passed without one. Only now do the moved
+// sources go and the clean-up copies start: a run that stopped or died
+// before keeps its distribution, Setup.exe included, to be run again.
 void FinishScript()
 {
-    DeleteMovedSources();
+    FinishMoves();
+    StartCleanupCopies();
     if (!g_setup.silent) {
         SetForegroundWindow(g_setup.mainWindow);
         DialogBoxParamA(g_setup.instance,
@@ -84,11 +86,13 @@ void FinishScript()
     PostQuitMessage(0);
 }
 
+// A caller of Setup.exe learns from the exit code how the run ended.
 void StopScript()
 {
     CloseProgressDialog();
     MessageBoxA(g_setup.mainWindow, kStopText, g_setup.caption, MB_ICONINFORMATION);
-    PostQuitMessage(0);
+    bool cancelled = g_setup.userCancelled != 0 || g_setup.abortRequested != 0;
+    PostQuitMessage(cancelled ? ExitCancelled : ExitStopped);
 }
 
 // Serves one waiting message while the progress dialog is open. Returns
@@ -263,7 +267,7 @@ bool RunNextLine()
     if (fetched == sc::FetchNoLine && g_script.lineCount == 0) {
         // Nothing was done: saying the installation is complete would lie.
         ReportMessage(g_setup.mainWindow, MB_ICONHAND, MB_ICONHAND, kNoScriptText);
-        PostQuitMessage(kNoScriptExitCode);
+        PostQuitMessage(ExitStopped);
         return false;
     }
     if (fetched == sc::FetchNoLine) {

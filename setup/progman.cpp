@@ -133,7 +133,7 @@ int CmdDdeStart(HWND)
         INT_PTR answer = DialogBoxParamA(g_setup.instance, MAKEINTRESOURCEA(StartMenuDialog),
                                          g_setup.mainWindow, StartMenuDlgProc, 0);
         if (answer != IDOK)
-            return 0;  // cancelled: the run stops without a message of its own
+            return CancelledByUser();  // the run stops without a message of its own
     }
     if (g_setup.installMode == 0)
         g_setup.addToStartMenu = 1;  // uninstalling always removes the entries

@@ -31,6 +31,7 @@ struct SetupState {
     int installedFound;
     int addToStartMenu;
     int abortRequested;
+    int userCancelled;             // a wizard page, a question or the progress dialog was cancelled
     int percent;
     int lastPercent;
     int stepOk;
@@ -45,6 +46,17 @@ struct SetupState {
 };
 
 extern SetupState g_setup;
+
+// How a run ended, as its exit code: the end line was reached; a command
+// failed (or there was no script); the user cancelled.
+enum ExitCode {
+    ExitFinished = 0,
+    ExitStopped = 1,
+    ExitCancelled = 2,
+};
+// A wizard page or question was cancelled: the command returns this (0),
+// and the run stops with ExitCancelled.
+int CancelledByUser();
 
 // A command handler: takes its own arguments with NextArg, writes its
 // progress lines when progressDialog is not null, reports its own failure
@@ -123,9 +135,6 @@ int CmdChkOsType(HWND);
 // --- file commands (filecmds.cpp) ---
 int CmdStartMeter(HWND);
 int CmdEndMeter(HWND);
-// Deletes the sources that the open meter block's moves have copied (the
-// block, or the script, has come to its end).
-void DeleteMovedSources();
 int CmdCopy(HWND);
 int CmdMove(HWND);
 int CmdDel(HWND);
@@ -138,6 +147,37 @@ int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size)
 // copy or move at script line `line`.
 int ScanSourceInfo(const char *path, int32_t line, uint64_t *size);
 void CreateFolderPath(const char *folder);
+// The name a copy writes first, in its destination's folder; it takes the
+// destination's name only when it is whole.
+extern const char kPartialFileName[];
+// path with its last name replaced by name (the folder part kept as it is
+// written); 0 when that does not fit.
+int WithName(char *out, const char *path, const char *name);
+
+// --- moved sources and their record (moves.cpp) ---
+// The name the file system knows path by: its full path, and for a file
+// that exists its short name. 0 when the full path does not fit.
+int CanonicalName(const char *path, char *out);
+// True when a and b name one file (also in different spellings).
+int SameFile(const char *a, const char *b);
+// True when path lies in folder (both canonical, or both spelt alike).
+int PathIsInFolder(const char *path, const char *folder);
+// A move has placed source whole at destination: the source is deleted
+// when the run ends.
+void NoteMovedSource(const char *source, const char *destination, unsigned long long size,
+                     const FILETIME *lastWrite);
+// destination is about to be written. True when it is a moved source that
+// waits for deletion: it no longer does, the new file owns the name.
+bool TakeOverMovedSource(const char *destination);
+// Records, then deletes the waiting moved sources that lie in folder (all
+// when folder is null). Without a record written whole nothing is deleted.
+void DeleteMovedSources(const char *folder);
+// The run has reached its end line: every waiting source goes, then the
+// record.
+void FinishMoves();
+// A source that is missing now but that an earlier, interrupted run moved
+// whole: where it is (placed, PathSize bytes), its size and time.
+int FindEarlierMove(const char *source, char *placed, unsigned long long *size, FILETIME *lastWrite);
 
 // --- registry commands (regcmds.cpp) ---
 int CmdRegCreateKey(HWND);
@@ -168,11 +208,17 @@ void ProgmanDisconnect();
 // --- self-removal (cleanup.cpp) ---
 int CmdCleanupInstall(HWND);
 int CmdCleanupUninstall(HWND);
+// The clean-up copies that the script asked for start when the run reaches
+// its end line.
+void StartCleanupCopies();
 // A clean-up copy moves out of whatever folder it was started in, to the
 // folder it lives in, before its first attempt: it must hold no folder
 // that it is to remove.
 void EnterOwnFolder();
 void CleanupTick(HWND mainWindow, UINT_PTR timerId);
+// Windows 95: asks in WININIT.INI of the folder windows for path to be
+// deleted at the next restart, keeping every line other programs put there.
+void AddToWininit(const char *path, const char *windows);
 // Takes the options of the command line into g_setup. A clean-up operand
 // that does not fit is dropped together with the other one: the copy then
 // deletes and prunes nothing.
@@ -185,3 +231,6 @@ int WindowsFolder(char *out);
 // The folder that holds path ("C:\" for a file in a drive's root); 0 when
 // path names no folder.
 int FolderOfPath(char *out, const char *path);
+// folder, a backslash when it has none at its end, and name; 0 and an empty
+// text when that does not fit.
+int PathInFolder(char *out, const char *folder, const char *name);

@@ -63,11 +63,9 @@ int CmdDefaultDirFromReg(HWND)
     char data[PathSize];
     RegistryText read = ReadRegistryText(key, valueName, data);
     RegCloseKey(key);
-    if (read == RegistryTextTooLong) {
-        // A recorded folder that does not fit is no folder to offer.
-        ReportLongLine(g_script.currentLine, 1);
-        return 0;
-    }
+    // A recorded folder that does not fit is no folder to offer: as with
+    // any value that cannot be read, the script's default folder stands, so
+    // that a damaged registry never blocks an uninstallation for good.
     if (read == RegistryTextWhole) lstrcpyA(g_setup.destDir, data);
     return 1;
 }
@@ -85,9 +83,9 @@ int CmdWelcome(HWND)
     if (!ExpandArg(folder, NextArg())) return 0;
 
     if (!g_setup.silent) {
-        if (!ShowPage(IDD_WELCOME, WelcomeDlgProc)) return 0;
+        if (!ShowPage(IDD_WELCOME, WelcomeDlgProc)) return CancelledByUser();
         if (g_setup.installMode == 1 && choice == 3 && g_setup.installedFound == 1) {
-            if (!ShowPage(IDD_SELECT, SelectDlgProc)) return 0;
+            if (!ShowPage(IDD_SELECT, SelectDlgProc)) return CancelledByUser();
         }
     }
     if (g_setup.destDir[0] == '\0' && !SetDefaultFolder(folder)) {
@@ -96,10 +94,10 @@ int CmdWelcome(HWND)
     }
     if (!g_setup.silent) {
         if (g_setup.installMode == 1) {
-            if (!ShowPage(IDD_FOLDER, FolderDlgProc)) return 0;
-            if (!ShowPage(IDD_INSTALL_CONFIRM, InstallConfirmDlgProc)) return 0;
+            if (!ShowPage(IDD_FOLDER, FolderDlgProc)) return CancelledByUser();
+            if (!ShowPage(IDD_INSTALL_CONFIRM, InstallConfirmDlgProc)) return CancelledByUser();
         } else {
-            if (!ShowPage(IDD_UNINSTALL_CONFIRM, UninstallConfirmDlgProc)) return 0;
+            if (!ShowPage(IDD_UNINSTALL_CONFIRM, UninstallConfirmDlgProc)) return CancelledByUser();
         }
     }
     return 1;
@@ -119,7 +117,7 @@ int CmdChkClassExec(HWND)
               "%sを終了させたら、[OK] を押してください。",
               displayName, displayName, displayName);
     int answer = MessageBoxA(g_setup.mainWindow, text, "動作中のアプリケーションの終了", MB_OKCANCEL | MB_ICONEXCLAMATION);
-    return answer == IDOK ? 1 : 0;
+    return answer == IDOK ? 1 : CancelledByUser();
 }
 
 int CmdChkOsType(HWND)

@@ -2,3 +2,9 @@
 #include "setup.h"
 
 SetupState g_setup;
+
+int CancelledByUser()
+{
+    g_setup.userCancelled = 1;
+    return 0;
+}

@@ -40,3 +40,17 @@ int FolderOfPath(char *out, const char *path)
     }
     return out[0] != '\0';
 }
+
+int PathInFolder(char *out, const char *folder, const char *name)
+{
+    unsigned length = sc::StrLen(folder);
+    bool needsBackslash = length > 0 && folder[length - 1] != '\\';
+    if (length + (needsBackslash ? 1 : 0) + sc::StrLen(name) >= static_cast<unsigned>(PathSize)) {
+        out[0] = '\0';
+        return 0;
+    }
+    lstrcpyA(out, folder);
+    if (needsBackslash) lstrcatA(out, "\\");
+    lstrcatA(out, name);
+    return 1;
+}

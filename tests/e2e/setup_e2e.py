@@ -109,13 +109,18 @@ def expect_box(s, expected, what, timeout=30):
     return w
 
 
-def expect_stop(s, proc, shot=None):
-    """The stop notice, confirmed with Enter; then the process ends with 0."""
+EXIT_STOPPED = 1    # a command failed
+EXIT_CANCELLED = 2  # the user cancelled
+
+
+def expect_stop(s, proc, shot=None, code=EXIT_STOPPED):
+    """The stop notice, confirmed with Enter; then the process ends with the
+    code of a stopped (or, given, a cancelled) run."""
     w = expect_box(s, STOP_NOTICE, "stop notice shown")
     if shot:
         s.screenshot(shot)
     press(s, w, "Return")
-    check(s.wait_exit(proc, 30) == 0, "installer exits with 0 after the stop notice")
+    check(s.wait_exit(proc, 30) == code, f"installer exits with {code} after the stop notice")
 
 
 def installed(s, name):

@@ -99,7 +99,7 @@ def scenario():
             s.screenshot("author_welcome.png")
             s.command(welcome, 2)
             check(rt.dismiss_abort_notice(s), "cancelled at the welcome page")
-            check(s.wait_exit(setup, 30) == 0, "the installer exits with 0")
+            check(s.wait_exit(setup, 30) == 2, "the installer exits with 2: cancelled")
 
             setup = s.start(os.path.join(dist, "Setup.exe"), "-s", cwd=dist)
             check(s.wait_exit(setup, 60) == 0, "silent install exits with 0")

@@ -40,11 +40,13 @@ def scenario():
         setup = install_until_question(s, dist)
         rt.page(s, rt.START_MENU, "Escape")
         check(rt.dismiss_abort_notice(s), "Cancel stops the run with セットアップを中止します。")
-        check(s.wait_exit(setup, 30) == 0, "installer exits with 0")
+        check(s.wait_exit(setup, 30) == 2, "installer exits with 2: cancelled")
         time.sleep(2)
         check(os.path.exists(os.path.join(dist, "Setup.exe")), "no clean-up copy was started")
         check(not os.path.exists(os.path.join(rt.programs_folder(s), rt.GROUP)), "no Start-menu group")
         check(os.path.isfile(s.unix(rt.DEST + r"\Klvo.exe")), "files of the first block stay (no rollback)")
+        check(all(os.path.exists(os.path.join(dist, name)) for name in ("Klvo.exe", "Klvo.hlp", "Readme.txt", "Manual.txt")),
+              "the moved files stay in the distribution: running it again can finish")
 
 
 if __name__ == "__main__":

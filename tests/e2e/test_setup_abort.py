@@ -64,7 +64,7 @@ def abort_run(s, dist, how):
     s.screenshot(f"aborted_{how}.png")
     if b:
         se.press(s, b, "Return")
-    check(s.wait_exit(proc, 30) == 0, "exit code 0")
+    check(s.wait_exit(proc, 30) == se.EXIT_CANCELLED, "exit code 2: cancelled")
 
     done = copied(s)
     print(f"     {len(done)} of {PARTS} parts copied before the abort took effect", flush=True)

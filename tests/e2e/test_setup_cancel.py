@@ -1,6 +1,6 @@
 """Cancelling each wizard page of the shipped script (Esc, the close box,
 the ｷｬﾝｾﾙ button reached with Tab) ends the run with the stop notice alone,
-exit code 0, and nothing moved or created."""
+exit code 2 (cancelled), and nothing moved or created."""
 import os
 import sys
 import time
@@ -29,7 +29,7 @@ def cancel_at(s, dist, pages, how, *args, shot=None):
         s.screenshot(shot)
     if b:
         se.press(s, b, "Return")
-    check(s.wait_exit(proc, 30) == 0, "exit code 0")
+    check(s.wait_exit(proc, 30) == se.EXIT_CANCELLED, "exit code 2: cancelled")
     check(os.path.exists(os.path.join(dist, "Klvo.exe")), "nothing moved")
     check(not os.path.exists(s.unix(se.DEST)), "no destination folder created")
 
@@ -62,7 +62,7 @@ def scenario():
         check(text == se.STOP_NOTICE, f"Esc on 133: the stop notice ({text!r})")
         if b:
             se.press(s, b, "Return")
-        check(s.wait_exit(proc, 30) == 0, "exit code 0")
+        check(s.wait_exit(proc, 30) == se.EXIT_CANCELLED, "exit code 2: cancelled")
         time.sleep(0.5)
         check(not s.windows(se.MAIN), "no installer window left")
 

@@ -31,7 +31,7 @@ def scenario():
         notice = s.wait_window("Kelvo セットアップ", 10)
         if notice:
             s.key("Return")
-        check(s.wait_exit(setup, 20) == 0, "the cancelled installer exits with 0")
+        check(s.wait_exit(setup, 20) == 2, "the cancelled installer exits with 2")
 
         s.wait_exit(holder, 20)
         check(s.wait_exit(cleanup, 15) == 0, "the clean-up copy quits once the file is deleted")

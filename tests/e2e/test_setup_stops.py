@@ -34,7 +34,7 @@ def silent_runs(s):
     check(text == se.STOP_NOTICE, f"silent stop: the stop notice is the only message ({text!r})")
     if w:
         se.press(s, w, "Return")
-    check(s.wait_exit(proc, 30) == 0, "exit code 0")
+    check(s.wait_exit(proc, 30) == se.EXIT_STOPPED, "exit code 1: stopped")
 
     dist = se.make_dist(s, "Silent")
     proc = s.start(os.path.join(dist, "Setup.exe"), "-s", cwd=dist)

@@ -133,11 +133,14 @@ void TestReadOnlyDestination()
     CHECK(FirstByte(g_dst) == 'L');
     SetFileAttributesA(g_dst, FILE_ATTRIBUTE_NORMAL);
 
-    Group("a move copies, then deletes its source");
+    Group("a move copies at once and deletes its source when the run ends");
     CHECK(Transfer(CmdMove, "move") == 1);
-    CHECK(!Exists(g_src));
+    CHECK(Exists(g_src));
     CHECK(FirstByte(g_dst) == 'R');
     CHECK(g_setup.meterDone == 64);
+    FinishMoves();
+    CHECK(!Exists(g_src));
+    CHECK(FirstByte(g_dst) == 'R');
 }
 
 void TestDelete()
@@ -311,7 +314,7 @@ void TestSourcesChangedAfterScan()
 
 void TestMovesInBlock()
 {
-    Group("a block's moves delete their sources at endmeter, not before; a name written back stays");
+    Group("moves delete their sources when the run ends, not at endmeter; a name written back stays");
     ResetState(g_dir);
     char a[MAX_PATH], aDst[MAX_PATH], b[MAX_PATH], bDst[MAX_PATH];
     wsprintfA(a, "%s\\ma.txt", g_dir);
@@ -338,9 +341,190 @@ void TestMovesInBlock()
     CHECK(Exists(b) && FirstByte(bDst) == 'b');
     CHECK(RunScriptLine(CmdMove, 3, moveBack) == 1);
     CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    // A run that died between the blocks keeps its distribution whole.
+    CHECK(Exists(a) && FirstByte(aDst) == 'a');
+    FinishMoves();
     CHECK(!Exists(a) && FirstByte(aDst) == 'a');
     CHECK(FirstByte(b) == 'b' && !Exists(bDst));
     CHECK(g_setup.meterDone == 50);
+}
+
+// The partial file of copies into g_dir.
+void PartialFile(char *out)
+{
+    wsprintfA(out, "%s\\~ORVALT.$$$", g_dir);
+}
+
+FILETIME LastWrite(const char *path)
+{
+    FILETIME t = {};
+    unsigned long long size = 0;
+    GetFileInfo(path, &t, &size);
+    return t;
+}
+
+void TestWholeFilesOnly()
+{
+    Group("a copy takes the destination's name only when whole; a failed one leaves no partial file");
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDOK);
+    char partial[MAX_PATH];
+    PartialFile(partial);
+    Paths("w.txt", "w-dst.txt");
+    WriteFileAged(g_src, 5000, 'W', 3);
+    WriteFileAged(g_dst, 10, 'O', 4);
+    SetFileAttributesA(g_dst, FILE_ATTRIBUTE_READONLY);
+    CHECK(Transfer(CmdCopy, "copy") == 0);
+    CHECK(FirstByte(g_dst) == 'O');
+    CHECK(!Exists(partial));
+    SetFileAttributesA(g_dst, FILE_ATTRIBUTE_NORMAL);
+
+    // A run cut short left its partial file, read-only as its source (from
+    // a CD-ROM, say) was: the next copy into the folder writes through it
+    // and takes it away.
+    WriteFileAged(partial, 77, 'P', 0);
+    SetFileAttributesA(partial, FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA(g_src, FILE_ATTRIBUTE_READONLY);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(FirstByte(g_dst) == 'W');
+    CHECK(!Exists(partial));
+    SetFileAttributesA(g_src, FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(g_dst, FILE_ATTRIBUTE_NORMAL);
+    // The copy keeps its source's time: a rerun finds nothing newer to ask
+    // about.
+    FILETIME sourceTime = LastWrite(g_src);
+    FILETIME destinationTime = LastWrite(g_dst);
+    CHECK(CompareFileTime(&sourceTime, &destinationTime) == 0);
+    AnswerBoxesWith(IDNO);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(g_boxCount == 0);
+
+    Group("rmdir takes away a partial file that a run cut short left in the folder");
+    char folder[MAX_PATH], leftover[MAX_PATH], line[MAX_PATH * 2];
+    wsprintfA(folder, "%s\\cut", g_dir);
+    CreateDirectoryA(folder, nullptr);
+    wsprintfA(leftover, "%s\\~ORVALT.$$$", folder);
+    WriteFileAged(leftover, 9, 'p', 0);
+    wsprintfA(line, "rmdir \"%s\"", folder);
+    CHECK(RunLine(CmdRmdir, line) == 1);
+    CHECK(!Exists(folder));
+}
+
+void TestDeferredDeletionKnowsTheFile()
+{
+    Group("a later copy onto a moved source, spelt with a doubled backslash or its short name, survives");
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDNO);
+    char a[MAX_PATH], b[MAX_PATH], other[MAX_PATH], line[MAX_PATH * 3];
+    wsprintfA(a, "%s\\pending source one.txt", g_dir);
+    wsprintfA(b, "%s\\pending source two.txt", g_dir);
+    wsprintfA(other, "%s\\other.txt", g_dir);
+    WriteFileAged(a, 10, 'a', 5);
+    WriteFileAged(b, 20, 'b', 5);
+    WriteFileAged(other, 30, 'n', 9);
+    wsprintfA(line, "move \"%s\" \"%s\\moved-one.txt\"", a, g_dir);
+    CHECK(RunLine(CmdMove, line) == 1);
+    wsprintfA(line, "move \"%s\" \"%s\\moved-two.txt\"", b, g_dir);
+    CHECK(RunLine(CmdMove, line) == 1);
+    // The macro brings its own backslash, and the line writes one more.
+    wsprintfA(line, "copy \"%s\" \"%%DEFDIR%%\\pending source one.txt\"", other);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    char shortB[MAX_PATH];
+    CHECK(GetShortPathNameA(b, shortB, sizeof shortB) > 0 && lstrcmpiA(shortB, b) != 0);
+    wsprintfA(line, "copy \"%s\" \"%s\"", other, shortB);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    CHECK(g_boxCount == 0);  // older than what they replace: no question either
+    FinishMoves();
+    CHECK(FirstByte(a) == 'n');
+    CHECK(FirstByte(b) == 'n');
+
+    Group("a later move onto a moved source asks nothing and keeps the file it wrote");
+    char c[MAX_PATH], d[MAX_PATH];
+    wsprintfA(c, "%s\\c.txt", g_dir);
+    wsprintfA(d, "%s\\d.txt", g_dir);
+    WriteFileAged(c, 40, 'c', 0);  // newer than what is moved onto it
+    WriteFileAged(d, 50, 'd', 8);
+    wsprintfA(line, "move \"%s\" \"%s\\c-dst.txt\"", c, g_dir);
+    CHECK(RunLine(CmdMove, line) == 1);
+    wsprintfA(line, "move \"%s\" \"%s\"", d, c);
+    CHECK(RunLine(CmdMove, line) == 1);
+    CHECK(g_boxCount == 0);
+    FinishMoves();
+    CHECK(FirstByte(c) == 'd');
+    CHECK(!Exists(d));
+
+    Group("rmdir of the folder a file was moved out of removes it within the block");
+    char folder[MAX_PATH], inside[MAX_PATH];
+    wsprintfA(folder, "%s\\from", g_dir);
+    CreateDirectoryA(folder, nullptr);
+    wsprintfA(inside, "%s\\f.txt", folder);
+    WriteFileAged(inside, 60, 'f', 1);
+    wsprintfA(line, "move \"%s\" \"%s\\f-dst.txt\"", inside, g_dir);
+    CHECK(RunLine(CmdMove, line) == 1);
+    wsprintfA(line, "rmdir \"%s\"", folder);
+    CHECK(RunLine(CmdRmdir, line) == 1);
+    CHECK(!Exists(folder));
+    wsprintfA(line, "%s\\f-dst.txt", g_dir);
+    CHECK(FirstByte(line) == 'f');
+    FinishMoves();
+}
+
+void TestRerunAfterDeath()
+{
+    Group("a run that died while deleting moved sources: the rerun finds them where they went");
+    char record[MAX_PATH];
+    GetModuleFileNameA(nullptr, record, sizeof record);
+    lstrcpyA(record + lstrlenA(record) - lstrlenA("setup_filecmds_test.exe"), "~ORVMOVE.$$$");
+    DeleteFileA(record);
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDNO);
+    char source[MAX_PATH], placed[MAX_PATH], elsewhere[MAX_PATH], line[MAX_PATH * 3];
+    wsprintfA(source, "%s\\r-src.txt", g_dir);
+    wsprintfA(placed, "%s\\r-dst.txt", g_dir);
+    wsprintfA(elsewhere, "%s\\r-other.txt", g_dir);
+    DeleteFileA(placed);
+    DeleteFileA(elsewhere);
+    WriteFileAged(source, 321, 'r', 2);
+    wsprintfA(line, "move \"%s\" \"%s\"", source, placed);
+    CHECK(RunLine(CmdMove, line) == 1);
+    // The deletions at the end, cut short before the record goes.
+    DeleteMovedSources(nullptr);
+    CHECK(!Exists(source));
+    CHECK(Exists(record));
+
+    ResetState(g_dir, 0);
+    uint64_t weight = 0;
+    CHECK(ScanSourceInfo(source, -1, &weight) == 1 && weight == 321);
+    CHECK(RunLine(CmdMove, line) == 1);
+    CHECK(g_boxCount == 0);
+    CHECK(g_setup.meterDone == 321);
+    CHECK(FirstByte(placed) == 'r');
+    // Another destination (another folder chosen) is copied from where it went.
+    wsprintfA(line, "move \"%s\" \"%s\"", source, elsewhere);
+    CHECK(RunLine(CmdMove, line) == 1);
+    CHECK(FirstByte(elsewhere) == 'r' && FirstByte(placed) == 'r');
+
+    // A destination that no longer holds what was moved there does not count.
+    WriteFileAged(placed, 5, 'x', 0);
+    AnswerBoxesWith(IDOK);
+    wsprintfA(line, "move \"%s\" \"%s\"", source, placed);
+    CHECK(RunLine(CmdMove, line) == 0);
+    CHECK(Contains(g_boxTexts, "が見つかりません。"));
+
+    // A damaged record is read no further than its whole entries.
+    CopyFileA(elsewhere, placed, FALSE);
+    HANDLE file = CreateFileA(record, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    char junk[700];
+    FillMemory(junk, sizeof junk, 'J');
+    DWORD written = 0;
+    WriteFile(file, junk, sizeof junk, &written, nullptr);
+    CloseHandle(file);
+    weight = 0;
+    CHECK(ScanSourceInfo(source, -1, &weight) == 1 && weight == 321);
+
+    FinishMoves();
+    CHECK(!Exists(record));
 }
 
 void TestProgressLines()
@@ -397,6 +581,9 @@ int main()
     TestStartMeter();
     TestSourcesChangedAfterScan();
     TestMovesInBlock();
+    TestWholeFilesOnly();
+    TestDeferredDeletionKnowsTheFile();
+    TestRerunAfterDeath();
     TestProgressLines();
     return Finish();
 }

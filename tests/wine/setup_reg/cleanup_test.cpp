@@ -280,6 +280,67 @@ bool ReadRecord(const char *record, char *out, DWORD size)
     return false;
 }
 
+// The whole text of a file, or "" when it cannot be read.
+void ReadWhole(const char *path, char *out, DWORD size)
+{
+    out[0] = '\0';
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD got = 0;
+    ReadFile(file, out, size - 1, &got, nullptr);
+    CloseHandle(file);
+    out[got] = '\0';
+}
+
+void TestRestartDeletions()
+{
+    Group("a read-only WININIT.INI, or one left aside by a run that died, never stops a restart deletion");
+    char windows[MAX_PATH], ini[MAX_PATH], aside[MAX_PATH], parked[MAX_PATH], other[MAX_PATH];
+    Path(windows, "windows");
+    CreateDirectoryA(windows, nullptr);
+    wsprintfA(ini, "%s\\WININIT.INI", windows);
+    wsprintfA(aside, "%s\\WININIT.$$0", windows);
+    wsprintfA(parked, "%s\\Parked.exe", windows);
+    wsprintfA(other, "%s\\Other.exe", windows);
+    WriteTextFile(parked, "p");
+    WriteTextFile(other, "o");
+    char shortParked[MAX_PATH], shortOther[MAX_PATH], text[4096], line[MAX_PATH + 8];
+    GetShortPathNameA(parked, shortParked, sizeof shortParked);
+    GetShortPathNameA(other, shortOther, sizeof shortOther);
+
+    WriteTextFile(ini, "[rename]\r\nNUL=C:\\THEIRS.TMP\r\n");
+    SetFileAttributesA(ini, FILE_ATTRIBUTE_READONLY);
+    AddToWininit(parked, windows);
+    ReadWhole(ini, text, sizeof text);
+    wsprintfA(line, "NUL=%s", shortParked);
+    CHECK(Contains(text, "NUL=C:\\THEIRS.TMP") && Contains(text, line));
+    CHECK(!Exists(aside));
+    AddToWininit(other, windows);
+    ReadWhole(ini, text, sizeof text);
+    wsprintfA(line, "NUL=%s", shortOther);
+    CHECK(Contains(text, "NUL=C:\\THEIRS.TMP") && Contains(text, line));
+
+    // Died between the renames: the old text aside (read-only, as the old
+    // file was), none in place. It comes back with our line added.
+    SetFileAttributesA(ini, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(ini);
+    WriteTextFile(aside, "[rename]\r\nNUL=C:\\THEIRS.TMP\r\n");
+    SetFileAttributesA(aside, FILE_ATTRIBUTE_READONLY);
+    AddToWininit(parked, windows);
+    ReadWhole(ini, text, sizeof text);
+    wsprintfA(line, "NUL=%s", shortParked);
+    CHECK(Contains(text, "NUL=C:\\THEIRS.TMP") && Contains(text, line));
+    CHECK(!Exists(aside));
+
+    // Died after the new file took its place: the one aside is stale.
+    WriteTextFile(aside, "[rename]\r\nNUL=C:\\STALE.TMP\r\n");
+    SetFileAttributesA(aside, FILE_ATTRIBUTE_READONLY);
+    AddToWininit(other, windows);
+    ReadWhole(ini, text, sizeof text);
+    CHECK(Contains(text, "NUL=C:\\THEIRS.TMP") && !Contains(text, "STALE"));
+    CHECK(!Exists(aside));
+}
+
 void TestStartsCopy()
 {
     Group("cleanupinstall and cleanupuninstall start the program with the clean-up command line");
@@ -301,6 +362,11 @@ void TestStartsCopy()
     char seen[MessageSize];
     wsprintfA(line, "cleanupinstall \"%%DEFDIR%%%s\"", name);
     CHECK(RunLine(CmdCleanupInstall, line) == 1);
+    // Not before the run reaches its end: a run that stops or dies earlier
+    // keeps the installer's file.
+    Sleep(1500);
+    CHECK(!Exists(record));
+    StartCleanupCopies();
     CHECK(ReadRecord(record, seen, sizeof seen));
     wsprintfA(expected, "-cleanupinstall \"%s\"", self);
     CHECK_STR(seen, expected);
@@ -313,6 +379,7 @@ void TestStartsCopy()
 
     wsprintfA(line, "cleanupuninstall \"%%DEFDIR%%%s\" \"%%DEFDIR%%System\"", name);
     CHECK(RunLine(CmdCleanupUninstall, line) == 1);
+    StartCleanupCopies();
     CHECK(ReadRecord(record, seen, sizeof seen));
     wsprintfA(expected, "-cleanupuninstall \"%s\" \"%s\\System\"", self, folder);
     CHECK_STR(seen, expected);
@@ -326,6 +393,7 @@ void TestStartsCopy()
     Group("a copy that cannot be started is no error");
     CHECK(RunLine(CmdCleanupInstall, "cleanupinstall \"%DEFDIR%No such program.exe\"") == 1);
     CHECK(RunLine(CmdCleanupUninstall, "cleanupuninstall \"%DEFDIR%No such program.exe\" \"%DEFDIR%System\"") == 1);
+    StartCleanupCopies();
 }
 
 // The started copy: records its command line and ends.
@@ -362,6 +430,7 @@ int main()
     TestReadOnly();
     TestPruning();
     TestStartsCopy();
+    TestRestartDeletions();
     TestHostileInput();
     DestroyWindow(g_window);
     return Finish();
