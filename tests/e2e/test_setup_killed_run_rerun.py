@@ -18,7 +18,7 @@ Kinds: the shipped script's silent installation (every event); its silent
 uninstallation by the recorded UninstallString, rerun by that string, or,
 once the entry has gone, by installing again and uninstalling (every
 event); a generated installer of 300 copies and 100 moves in two meter
-blocks (ten kills spread over its run); and one rerun through the wizard
+blocks (eleven kills spread over its run); and one rerun through the wizard
 after a kill, every page and question answered with its default."""
 import hashlib
 import os
@@ -42,7 +42,7 @@ KEYS = {
     "user.reg": [r"Software\Mokra", r"AppEvents\EventLabels\KelvoIMEChange", r"AppEvents\Schemes\Apps\Kelvo"],
 }
 GENERATED_KILLS = 10
-# The shipped distribution's folder, C:\\Kelvo.
+# The shipped distribution's folder, C:\Kelvo.
 DIST = "Kelvo"
 
 
@@ -59,7 +59,7 @@ def files(s, dists):
     found = {}
 
     def tree(root):
-        for folder, subfolders, names in os.walk(root):
+        for folder, _, names in os.walk(root):
             rel = os.path.relpath(folder, s.c_drive)
             found[rel + "/"] = "<dir>"
             for name in names:
@@ -388,17 +388,32 @@ def generated_installs(s, tally, base, payload):
 
     def spread(events):
         """Evenly spread over the run; every other point moved on to the
-        first write of the next large file, to land inside it."""
-        points = set()
+        first write of the next large file, to land inside it; and one
+        halfway through the deletion of the moved sources."""
+        deletions = [j + 1 for j, (path, kind) in enumerate(events)
+                     if kind == "delete" and os.path.basename(os.path.dirname(path)) == "move"]
+        points = {deletions[len(deletions) // 2]}
         for i in range(1, GENERATED_KILLS + 1):
             k = max(1, len(events) * i // (GENERATED_KILLS + 1))
             if i % 2 == 0:
                 k = next((j + 1 for j in range(k - 1, len(events))
-                          if events[j][1] == "modify" and os.path.basename(events[j][0]) in large), k)
+                          if events[j][1] == "modify" and written_name(events, j) in large), k)
             points.add(k)
         return sorted(points)
 
     installs(s, tally, "generated", base, prepare, shipped, spread)
+
+
+def written_name(events, j):
+    """The name the file written at event j ends up with: its own, or the
+    one it is renamed to once whole."""
+    path = events[j][0]
+    for i in range(j + 1, len(events) - 1):
+        if events[i] == (path, "moved_from") and events[i + 1][1] == "moved_to":
+            return os.path.basename(events[i + 1][0])
+        if events[i] == (path, "create"):
+            break
+    return os.path.basename(path)
 
 
 def slashed(name):
@@ -426,7 +441,7 @@ def wizard_rerun(s, tally, base, reference, events):
     s.wait_programs_gone("-cleanup")
     overwrite = [q for q in asked if "新しいファイル" in q]
     wizard_ok = tally.check(not overwrite, case, "no overwrite question about a file the killed run wrote",
-                                "; ".join(overwrite))
+                            "; ".join(overwrite))
     now = state(s, dists)
     item = os.path.relpath(rt.start_menu_item(s), s.c_drive)
     menu = os.path.relpath(rt.programs_folder(s), s.c_drive)
@@ -448,7 +463,12 @@ def scenario():
             base = s.keep_prefix("base")
             _, reference, events = installs(s, tally, "install", base, lambda: [rt.copy_dist(s, DIST)],
                                             shipped_sources(s), every_event)
+            check(any(key.endswith(r"Uninstall\Kelvo") for key in reference["registry"]) and
+                  any(key.endswith(r"Schemes\Apps\Kelvo") for key in reference["registry"]),
+                  "the reference installation holds the installer's registry keys")
             _, uninstalled, _ = uninstalls(s, tally, installed_prefix(s, base))
+            check(not [key for key in uninstalled["registry"] if "kelvo" in key.lower()],
+                  "an uninstallation leaves no registry key of Kelvo")
             check(not any(name.startswith("Program Files/Mokra") for name in uninstalled["files"]),
                   "an uninstallation leaves nothing in the install folder")
             check(any(name.lower() == "windows/rouninst.exe" for name in uninstalled["files"]),
