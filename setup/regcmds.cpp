@@ -59,6 +59,34 @@ LONG DeleteKeyTree(HKEY parent, const char *name)
     return RegDeleteKeyA(parent, name);
 }
 
+// A product's key is Software\<maker>\<product>: once a deletion below it
+// leaves the maker's key with no subkey and no value, that key goes too,
+// so that an uninstallation leaves nothing of the maker behind. Any other
+// key is left as it is.
+void PruneMakerKey(HKEY root, const char *subkey)
+{
+    // "Software\" in any case, then the maker's name up to a backslash
+    // that has more after it.
+    const char *p = subkey + 9;
+    for (int i = 0; i < 8; ++i) {
+        if ((subkey[i] | 0x20) != "software"[i]) return;
+    }
+    if (subkey[8] != '\\') return;
+    while (*p != '\0' && *p != '\\') p = CharNextA(p);
+    int length = static_cast<int>(p - subkey);
+    if (*p != '\\' || p[1] == '\0' || length == 9 || length >= static_cast<int>(KeyNameSize)) return;
+    char maker[KeyNameSize];
+    lstrcpynA(maker, subkey, length + 1);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, maker, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    DWORD subkeys = 1;
+    DWORD values = 1;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    if (subkeys == 0 && values == 0) RegDeleteKeyA(root, maker);
+}
+
 }  // namespace
 
 HKEY RootKeyOf(int number)
@@ -114,8 +142,10 @@ int CmdRegDeleteKey(HWND progressDialog)
     const char *subkey = NextArg();
     ShowRegistryLines(progressDialog);
     // A name that opens the root itself would empty the whole root: never.
-    if (root && !sc::NamesRootKey(subkey))
+    if (root && !sc::NamesRootKey(subkey)) {
         DeleteKeyTree(root, subkey);
+        PruneMakerKey(root, subkey);
+    }
     g_setup.meterDone += RegistryWeight;
     return 1;
 }

@@ -212,14 +212,14 @@ class Showcase:
         self.note("Installation folder removed" if not left else "Installation folder still there",
                   "ok" if not left else "failed")
 
-    def write_index(self, path):
+    def write_index(self, path, heading="Kelvo installed, used and removed under Wine"):
         rows = []
         for title, shot, outcome in self.steps:
             img = f'<br><img src="{html.escape(shot)}" width="640">' if shot else ""
             rows.append(f'<li class="{outcome}"><b>[{outcome}]</b> {html.escape(title)}{img}</li>')
         page = ("<!doctype html><meta charset=utf-8><title>Kelvo and Orvalt under Wine</title>"
                 "<style>.failed{color:#b00}li{margin:1em 0}</style>"
-                "<h1>Kelvo installed, used and removed under Wine</h1><ol>" + "\n".join(rows) + "</ol>")
+                f"<h1>{html.escape(heading)}</h1><ol>" + "\n".join(rows) + "</ol>")
         with open(path, "w", encoding="utf-8") as f:
             f.write(page)
 

@@ -301,4 +301,10 @@ CheckResult CheckScript(Script* script, const ScriptHost* host, CheckReportFn re
     return c.result;
 }
 
+bool NamesInstallerFile(const char* source) {
+    if (source == nullptr) return false;
+    while (source[0] == '.' && source[1] == '\\') source += 2;
+    return EqualNoCase(source, kInstallerFileName);
+}
+
 }  // namespace sc

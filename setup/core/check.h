@@ -34,4 +34,14 @@ struct CheckResult {
 CheckResult CheckScript(Script* script, const ScriptHost* host,
                         CheckReportFn report, void* context);
 
+// The name under which the author's tool puts the installer itself into the
+// distribution folder, beside the files the script copies and moves.
+constexpr char kInstallerFileName[] = "Setup.exe";
+
+// True when a copy or move source, as the script gives it after expansion,
+// names that file: "Setup.exe" in any ASCII case, after any ".\\" steps.
+// The author's tool adds the file, so a check of the author's folder counts
+// it as present (the shipped script copies it as its uninstaller).
+bool NamesInstallerFile(const char* source);
+
 }  // namespace sc

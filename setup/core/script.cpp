@@ -54,9 +54,6 @@ void TrimPartialCharacter(char* out, unsigned length) {
     }
 }
 
-// The four macro names, in the order they are tried.
-const char* const kMacroNames[4] = {"%PRGDIR%", "%DEFDIR%", "%SYSDIR%", "%WINDIR%"};
-
 // Compares the 8 bytes at p with a macro name, ignoring ASCII case; stops at
 // the first difference, so it never reads past the NUL of p.
 bool MatchesMacro(const char* p, const char* name) {
@@ -255,6 +252,8 @@ char* TokenPosition() { return g_tokenPos; }
 // ---------------------------------------------------------------------------
 // Macros
 
+const char* const MacroNames[MacroCount] = {"%PRGDIR%", "%DEFDIR%", "%SYSDIR%", "%WINDIR%"};
+
 ExpandResult ExpandMacros(char* out, const char* in, const ScriptHost* host, unsigned capacity) {
     if (capacity == 0) return ExpandTooLong;
     unsigned o = 0;
@@ -279,8 +278,8 @@ ExpandResult ExpandMacros(char* out, const char* in, const ScriptHost* host, uns
     while (in[i] != '\0' && fits) {
         if (in[i] == '%') {
             int which = -1;
-            for (int k = 0; k < 4; ++k) {
-                if (MatchesMacro(in + i, kMacroNames[k])) {
+            for (int k = 0; k < MacroCount; ++k) {
+                if (MatchesMacro(in + i, MacroNames[k])) {
                     which = k;
                     break;
                 }

@@ -104,6 +104,11 @@ enum ExpandResult {
     ExpandOk = 1,
 };
 
+// The macros ExpandMacros knows, in the order it tries them; each is eight
+// bytes long.
+constexpr int MacroCount = 4;
+extern const char* const MacroNames[MacroCount];
+
 // Expands %PRGDIR%, %DEFDIR%, %SYSDIR% and %WINDIR% (any ASCII case) from in
 // into out (capacity bytes). A macro followed by more text is followed by a
 // backslash; any other '%' is copied unchanged. A null in gives "".

@@ -220,3 +220,19 @@ TEST_F(Checker, WithoutAFileCallbackEveryFileIsPresent) {
     EXPECT_EQ(r.errors, 0);
     EXPECT_EQ(r.warnings, 0);
 }
+
+// The author's tool adds the installer to the distribution as Setup.exe:
+// only that one name, in the folder itself, is the installer.
+TEST(InstallerFile, OnlyTheInstallersOwnNameInTheDistributionFolder) {
+    EXPECT_TRUE(sc::NamesInstallerFile("Setup.exe"));
+    EXPECT_TRUE(sc::NamesInstallerFile("SETUP.EXE"));
+    EXPECT_TRUE(sc::NamesInstallerFile(".\\setup.exe"));
+    EXPECT_TRUE(sc::NamesInstallerFile(".\\.\\Setup.exe"));
+    EXPECT_FALSE(sc::NamesInstallerFile("bin\\Setup.exe"));
+    EXPECT_FALSE(sc::NamesInstallerFile("C:\\Setup.exe"));
+    EXPECT_FALSE(sc::NamesInstallerFile("Setup.exe.bak"));
+    EXPECT_FALSE(sc::NamesInstallerFile("Setup"));
+    EXPECT_FALSE(sc::NamesInstallerFile(".\\"));
+    EXPECT_FALSE(sc::NamesInstallerFile(""));
+    EXPECT_FALSE(sc::NamesInstallerFile(nullptr));
+}

@@ -249,9 +249,45 @@ void TestShippedLinesRoundTrip()
     CHECK(!KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelvo"));
     CHECK(!KeyExists(HKEY_CURRENT_USER, "AppEvents\\EventLabels\\KelvoIMEChange"));
     CHECK(!KeyExists(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps\\Kelvo"));
-    // The parents the platform owns are still there.
+    // Nor is the maker's key left empty; the parents the platform owns
+    // are still there.
+    CHECK(!KeyExists(HKEY_CURRENT_USER, "Software\\Mokra"));
+    CHECK(!KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Mokra"));
     CHECK(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
     CHECK(KeyExists(HKEY_CURRENT_USER, "AppEvents\\Schemes\\Apps"));
+}
+
+void TestMakerKey()
+{
+    Group("the maker's key goes with its last product, and only then");
+    ResetState("C:\\Dest");
+    CreateTestKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\OrvaltMaker\\One\\1.00");
+    CreateTestKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\OrvaltMaker\\Two");
+    CHECK(RunLine(CmdRegDeleteKey, "regdeletekey 2 \"software\\OrvaltMaker\\One\"") == 1);
+    CHECK(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\OrvaltMaker\\Two"));
+    CHECK(RunLine(CmdRegDeleteKey, "regdeletekey 2 \"SOFTWARE\\OrvaltMaker\\Two\"") == 1);
+    CHECK(!KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\OrvaltMaker"));
+    CHECK(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE"));
+
+    // A maker's key that holds a value of its own stays.
+    CreateTestKey(HKEY_CURRENT_USER, "Software\\OrvaltMaker\\Three");
+    HKEY maker;
+    RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\OrvaltMaker", 0, KEY_ALL_ACCESS, &maker);
+    RegSetValueExA(maker, "Owner", 0, REG_SZ, reinterpret_cast<const BYTE *>("x"), 2);
+    RegCloseKey(maker);
+    CHECK(RunLine(CmdRegDeleteKey, "regdeletekey 1 \"Software\\OrvaltMaker\\Three\"") == 1);
+    CHECK(KeyExists(HKEY_CURRENT_USER, "Software\\OrvaltMaker"));
+    CHECK(RunLine(CmdRegDeleteKey, "regdeletekey 1 \"Software\\OrvaltMaker\"") == 1);
+
+    // Keys outside Software\<maker>\<product> leave their parents alone,
+    // even when these are left empty.
+    CreateTestKey(HKEY_CURRENT_USER, "OrvaltTop\\Maker\\Product");
+    CHECK(RunLine(CmdRegDeleteKey, "regdeletekey 1 \"OrvaltTop\\Maker\\Product\"") == 1);
+    CHECK(KeyExists(HKEY_CURRENT_USER, "OrvaltTop\\Maker"));
+    CreateTestKey(HKEY_CURRENT_USER, "Software\\OrvaltSolo");
+    CHECK(RunLine(CmdRegDeleteKey, "regdeletekey 1 \"Software\\OrvaltSolo\"") == 1);
+    CHECK(KeyExists(HKEY_CURRENT_USER, "Software"));
+    CHECK(RunLine(CmdRegDeleteKey, "regdeletekey 1 \"OrvaltTop\"") == 1);
 }
 
 // The three lines of the progress dialog while a registry command runs.
@@ -284,6 +320,7 @@ int main()
     TestDeleteKey();
     TestUnknownRoot();
     TestShippedLinesRoundTrip();
+    TestMakerKey();
     TestProgressLines();
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\OrvaltTest\\2.00");
     return Finish();
