@@ -9,10 +9,14 @@ screenshots.
         s.screenshot("welcome.png")
         s.key("Return")
 """
+import ctypes
 import json
 import os
 import re
+import select
 import shutil
+import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -69,6 +73,7 @@ class Session:
         self.artifacts = os.path.join(ARTIFACTS, name)
         self._procs = []
         self._xvfb = None
+        self._kept = []
 
     # -- life cycle ---------------------------------------------------------
     def __enter__(self):
@@ -90,8 +95,7 @@ class Session:
         # Boot the prefix (wineserver, services, desktop) before anything
         # races for it. The services outlive the command, so they must not
         # inherit a pipe that somebody waits on.
-        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180 * TIME_SCALE)
+        self.boot()
         return self
 
     def __exit__(self, *exc):
@@ -106,7 +110,89 @@ class Session:
             self._xvfb.terminate()
             self._xvfb.wait()
         if not os.environ.get("KELVO_KEEP_PREFIX"):
-            shutil.rmtree(self.prefix, ignore_errors=True)
+            for folder in [self.prefix, *self._kept]:
+                shutil.rmtree(folder, ignore_errors=True)
+        return False
+
+    # -- kept prefixes: many runs from one prepared state -------------------
+    def stop_wine(self):
+        """Ends every program of this prefix and its wineserver (ours only);
+        the registry is then on disk, in system.reg and user.reg."""
+        subprocess.run([WINESERVER, "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([WINESERVER, "-w"], env=self.env, timeout=30 * TIME_SCALE)
+        for p in self._procs:
+            if p.poll() is None:
+                try:
+                    p.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+        self._procs = [p for p in self._procs if p.poll() is None]
+
+    def keep_prefix(self, name):
+        """Stops Wine and keeps a whole copy of the prefix as it is now, for
+        restore_prefix; returns the copy's folder."""
+        self.stop_wine()
+        kept = f"{self.prefix}.{name}"
+        shutil.rmtree(kept, ignore_errors=True)
+        shutil.copytree(self.prefix, kept, symlinks=True)
+        self._kept.append(kept)
+        return kept
+
+    def restore_prefix(self, kept):
+        """Stops Wine, puts a copy of a kept prefix in place of this one and
+        boots it. What Wine only reads (the folders of the Windows folder:
+        system32, fonts, ...) is linked, not copied; the registry, the
+        Windows folder's own files and everything else are copied, so that a
+        run never changes the kept state."""
+        self.stop_wine()
+        shutil.rmtree(self.prefix)
+        windows = os.path.join(kept, "drive_c", "windows")
+
+        def copy(source, target):
+            inside = os.path.relpath(source, windows)
+            shared = not inside.startswith("..") and os.sep in inside and not inside.startswith("temp" + os.sep)
+            if shared:
+                os.link(source, target)
+            else:
+                shutil.copy2(source, target)
+
+        shutil.copytree(kept, self.prefix, symlinks=True, copy_function=copy)
+        self.boot()
+
+    def boot(self):
+        """Starts the prefix's wineserver and services with a command that
+        does nothing."""
+        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180 * TIME_SCALE)
+
+    def programs(self):
+        """(pid, command line) of every process of this prefix, Wine's own
+        services included; read from /proc, nothing is signalled."""
+        found = []
+        mark = f"WINEPREFIX={self.prefix}".encode()
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if mark not in f.read().split(b"\0"):
+                        continue
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    line = f.read().replace(b"\0", b" ").decode("utf-8", "replace").strip()
+            except OSError:
+                continue
+            found.append((int(pid), line))
+        return found
+
+    def wait_programs_gone(self, text, timeout=15):
+        """True once no process of this prefix has text in its command line
+        (the installer's hidden clean-up copy: "-cleanup")."""
+        end = time.time() + timeout * TIME_SCALE
+        while time.time() < end:
+            if not any(text in line for _, line in self.programs()):
+                return True
+            time.sleep(0.1)
         return False
 
     # -- paths --------------------------------------------------------------
@@ -281,6 +367,113 @@ class Session:
         args = ["reg", "add", key, "/f", "/t", kind, "/d", str(data)]
         args[3:3] = ["/ve"] if value == "" else ["/v", value]
         return self.wine(*args)[0] == 0
+
+
+class FileEvents:
+    """File-system events under some folders, in the order the kernel saw
+    them (inotify through libc): "create", "modify" (only the first write
+    to a file since it was created or last closed, so that a count of
+    events can stop a program in the middle of a write), "close_write",
+    "moved_from", "moved_to", "delete". Folders listed as trees are watched
+    with their subfolders; a folder created under any watched folder is
+    watched from then on. When a new folder appears, the process pause (a
+    subprocess.Popen, if given) is stopped until resume(), so that nothing it writes into the
+    folder goes unseen and the caller can act on the folder's event before
+    the process goes on; an entry that was made before the watch is
+    reported as created."""
+
+    _MODIFY, _CLOSE_WRITE, _MOVED_FROM, _MOVED_TO, _CREATE, _DELETE = 0x2, 0x8, 0x40, 0x80, 0x100, 0x200
+    _ISDIR, _OVERFLOW = 0x40000000, 0x4000
+    _KINDS = ((_CREATE, "create"), (_MODIFY, "modify"), (_CLOSE_WRITE, "close_write"),
+              (_MOVED_FROM, "moved_from"), (_MOVED_TO, "moved_to"), (_DELETE, "delete"))
+    _libc = None
+
+    def __init__(self, trees=(), folders=(), pause=None):
+        if FileEvents._libc is None:
+            FileEvents._libc = ctypes.CDLL("libc.so.6", use_errno=True)
+        self.fd = self._libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        if self.fd < 0:
+            raise OSError(ctypes.get_errno(), "inotify_init1")
+        self.pause = pause
+        self.paused = None
+        self.overflowed = False
+        self._folders = {}
+        self._writing = set()
+        for tree in trees:
+            for folder, _, _ in os.walk(tree):
+                self._watch(folder)
+        for folder in folders:
+            self._watch(folder)
+
+    def close(self):
+        os.close(self.fd)
+
+    def _watch(self, folder):
+        mask = 0
+        for bit, _ in self._KINDS:
+            mask |= bit
+        wd = self._libc.inotify_add_watch(self.fd, os.fsencode(folder), mask)
+        if wd >= 0:
+            self._folders[wd] = folder
+        return wd >= 0
+
+    def resume(self):
+        """Lets the process stopped for a new folder go on."""
+        if self.paused is not None:
+            # Popen signals only a process it has not reaped: never a
+            # stranger that got its pid.
+            self.paused.send_signal(signal.SIGCONT)
+            self.paused = None
+
+    def _new_folder(self, path, out):
+        if self.pause is not None and self.paused is None:
+            self.pause.send_signal(signal.SIGSTOP)
+            self.paused = self.pause
+        try:
+            if self._watch(path):
+                for name in sorted(os.listdir(path)):
+                    inner = os.path.join(path, name)
+                    out.append((inner, "create"))
+                    if os.path.isdir(inner) and not os.path.islink(inner):
+                        self._new_folder(inner, out)
+        except OSError:
+            pass
+
+    def read(self, timeout):
+        """The events that arrive within timeout seconds (those already
+        waiting at once): a list of (path, kind)."""
+        ready, _, _ = select.select([self.fd], [], [], timeout)
+        if not ready:
+            return []
+        try:
+            data = os.read(self.fd, 1 << 16)
+        except BlockingIOError:
+            return []
+        out = []
+        at = 0
+        while at < len(data):
+            wd, mask, _, length = struct.unpack_from("iIII", data, at)
+            name = os.fsdecode(data[at + 16:at + 16 + length].rstrip(b"\0"))
+            at += 16 + length
+            if mask & self._OVERFLOW:
+                self.overflowed = True
+                continue
+            if wd not in self._folders or not name:
+                continue
+            path = os.path.join(self._folders[wd], name)
+            for bit, kind in self._KINDS:
+                if not mask & bit:
+                    continue
+                if kind == "modify":
+                    if path in self._writing:
+                        continue
+                    self._writing.add(path)
+                else:
+                    self._writing.discard(path)
+                out.append((path, kind))
+                if kind == "create" and mask & self._ISDIR:
+                    self._new_folder(path, out)
+        return out
 
 
 def run(scenario):

@@ -9,6 +9,7 @@ import subprocess
 import time
 
 from harness import TIME_SCALE, WINE, check
+from setup_e2e import BOX_CLASS, SELECT
 
 DEST = r"C:\Program Files\Mokra\Kelvo"
 PROGRAM_FILES = r"C:\Program Files"
@@ -129,6 +130,44 @@ def confirm_notice(s, title, shot=None, folder_shot=None, timeout=60):
     if shot:
         s.screenshot(shot)
     s.command(w, 1)
+
+
+def wizard_defaults(s, proc, shot_prefix=None, timeout=180):
+    """Takes a running Setup.exe through whatever it shows, each page and
+    each question answered with its default (Enter), the closing notice
+    confirmed, until it exits. Pages are kept as shot_prefix + a number.
+    Returns (exit code or None, the texts of the message boxes)."""
+    pages = [WELCOME, SELECT, FOLDER, INSTALL_CONFIRM, UNINSTALL_CONFIRM, START_MENU]
+    asked = []
+    answered = {}
+    shots = 0
+    end = time.time() + timeout * TIME_SCALE
+    while time.time() < end:
+        if proc.poll() is not None:
+            return proc.returncode, asked
+        for w in s.windows():
+            title = w["text"]
+            if w["class"] != BOX_CLASS or time.time() - answered.get(w["hwnd"], 0) < 5 * TIME_SCALE:
+                continue
+            answered[w["hwnd"]] = time.time()
+            shot = f"{shot_prefix}{shots + 1:02d}.png" if shot_prefix else None
+            if re.search(INSTALL_DONE, title) or re.search(UNINSTALL_DONE, title):
+                confirm_notice(s, f"^{re.escape(title)}$", shot=shot)
+            elif any(re.search(p, title) for p in pages):
+                page(s, f"^{re.escape(title)}$", "Return", shot=shot)
+            else:
+                text = s.control(w, 65535)
+                if text is None:
+                    continue
+                asked.append(text["text"])
+                if shot:
+                    s.screenshot(shot)
+                s.activate(w)
+                s.key("Return")
+            shots += 1 if shot else 0
+            break
+        time.sleep(0.3)
+    return None, asked
 
 
 def dismiss_abort_notice(s, timeout=20):

@@ -6,7 +6,7 @@ import os
 import shutil
 import time
 
-from harness import check
+from harness import TIME_SCALE, check
 
 DEST = r"C:\Program Files\Mokra\Kelvo"
 APP_PATHS_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\Klvo.exe"
@@ -81,6 +81,25 @@ def box(s, timeout=30):
                 return w, text["text"]
         time.sleep(0.3)
     return None, None
+
+
+def finish(s, proc, shot=None, timeout=60):
+    """Waits for a run to end. A message box it shows on the way (a silent
+    run still shows the stop notice) is kept in shot, then answered with
+    its default button. Returns (exit code or None, the boxes' texts)."""
+    texts = []
+    end = time.time() + timeout * TIME_SCALE
+    while time.time() < end:
+        code = s.wait_exit(proc, 2)
+        if code is not None:
+            return code, texts
+        w, text = box(s, timeout=1)
+        if w is not None:
+            texts.append(text)
+            if shot and len(texts) == 1:
+                s.screenshot(shot)
+            press(s, w, "Return")
+    return None, texts
 
 
 def expect_box(s, expected, what, timeout=30):
