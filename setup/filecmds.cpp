@@ -120,12 +120,13 @@ int CopyFileOverwrite(const char *source, const char *destination)
 {
     char partial[PathSize];
     if (!WithName(partial, destination, kPartialFileName)) return 0;
-    // An earlier run's partial file that was copied from a read-only source
-    // keeps its attribute, which Windows will not write over; it is ours to
-    // clear.
-    if (!CopyFileA(source, partial, FALSE) &&
-        (!SetFileAttributesA(partial, FILE_ATTRIBUTE_NORMAL) || !CopyFileA(source, partial, FALSE))) {
-        return DropPartial(partial);
+    // The partial file is normally not there: creating it without first
+    // looking for one to replace is what keeps a copy fast in a large
+    // folder. One that a run cut short left (read-only, perhaps, as its
+    // source was) is ours to remove.
+    if (!CopyFileA(source, partial, TRUE)) {
+        DropPartial(partial);
+        if (!CopyFileA(source, partial, TRUE)) return DropPartial(partial);
     }
     if (MoveFileA(partial, destination)) return 1;
     DWORD error = GetLastError();

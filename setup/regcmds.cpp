@@ -74,7 +74,9 @@ void PruneMakerKey(HKEY root, const char *subkey)
     if (subkey[8] != '\\') return;
     while (*p != '\0' && *p != '\\') p = CharNextA(p);
     int length = static_cast<int>(p - subkey);
-    if (*p != '\\' || p[1] == '\0' || length == 9 || length >= static_cast<int>(KeyNameSize)) return;
+    if (*p != '\\' || p[1] == '\0' || length == 9) return;
+    // The subkey is a token of a script line, which is shorter than a path.
+    static_assert(PathSize <= KeyNameSize, "a maker's key name from a script line fits");
     char maker[KeyNameSize];
     lstrcpynA(maker, subkey, length + 1);
     HKEY key = nullptr;
