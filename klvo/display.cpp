@@ -215,6 +215,11 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK StatusWndProc(HWND window, UIN
     case WM_PAINT:
         OnStatusPaint(window);
         return 0;
+    case WM_DESTROY:
+        // Also when it goes with the main window: the handle is not kept
+        // for a window that is gone (Windows 95 gives it to the next one).
+        if (window == g_statusWindow) g_statusWindow = nullptr;
+        return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -8,6 +8,7 @@
 int FlashPainted;
 int FlashClosePending;
 HWND g_flashWindow;
+int FlashShownInRun;
 
 static void BaseUnits(int *bx, int *by)
 {
@@ -23,8 +24,10 @@ void CreateFlashWindow()
     FlashPlace place = PlaceFlash(bx, by, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     // Each pop-up starts with clean flags: a close request left over from a
     // pop-up that was gone before the key's release must not close this one
-    // at its first paint. A pop-up whose close is still queued goes now.
-    if (g_flashWindow && IsWindow(g_flashWindow)) DestroyWindow(g_flashWindow);
+    // at its first paint. A pop-up whose close is still queued goes now
+    // (the handle is cleared when its window is destroyed, so it names
+    // only a pop-up that is still there).
+    if (g_flashWindow) DestroyWindow(g_flashWindow);
     FlashPainted = 0;
     FlashClosePending = 0;
     // Shown without activation: the application in front keeps the focus,
@@ -33,6 +36,7 @@ void CreateFlashWindow()
                                     WS_POPUP, place.x, place.y, place.width, place.height,
                                     nullptr, nullptr, g_instance, nullptr);
     if (!g_flashWindow) return;
+    FlashShownInRun = 1;
     ShowWindow(g_flashWindow, SW_SHOWNOACTIVATE);
     UpdateWindow(g_flashWindow);
 }
@@ -144,6 +148,12 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK FlashWndProc(HWND window, UINT
         DestroyWindow(window);
         FlashClosePending = 0;
         FlashPainted = 0;
+        return 0;
+    case WM_DESTROY:
+        // On Windows 95 a window handle has no uniqueness bits: a freed
+        // handle soon names the next window created (the status bar, a
+        // dialog's list). The stored handle goes with its window.
+        if (window == g_flashWindow) g_flashWindow = nullptr;
         return 0;
     case WM_USER:
         if (FlashPainted) SendMessageA(window, WM_CLOSE, 0, 0);

@@ -58,7 +58,7 @@ static void WaitForKeyRelease()
 
 static void OnChangeKey()
 {
-    if (!g_flashWindow && !GetForegroundWindow()) return;     // no pop-up yet in this run
+    if (!FlashShownInRun && !GetForegroundWindow()) return;     // no pop-up yet in this run
     BusyFlag = 1;
     HWND target = FindImeTarget(GetForegroundWindow());
     if (!SwitchToNextIme(target, &FlashIme)) {
@@ -71,8 +71,9 @@ static void OnChangeKey()
         PlaySoundA(Settings.SoundFile, nullptr, SND_FILENAME | SND_NOWAIT | SND_ASYNC);
     }
     WaitForKeyRelease();
-    // A pop-up closed before the release (or never created) needs no request.
-    if (g_flashWindow && IsWindow(g_flashWindow)) {
+    // A pop-up closed before the release (or never created) needs no
+    // request: the handle is cleared when the pop-up is destroyed.
+    if (g_flashWindow) {
         PostMessageA(g_flashWindow, WM_USER, 0, 0);
         FlashClosePending = 1;
     }

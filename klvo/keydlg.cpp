@@ -212,6 +212,10 @@ extern "C" __declspec(dllexport) INT_PTR CALLBACK KeyDlgProc(HWND dialog, UINT m
         return OnInitDialog(dialog);
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam));
+    case WM_DESTROY:
+        // However the dialog ends, its handle is not kept.
+        if (dialog == g_keyDialog) g_keyDialog = nullptr;
+        return FALSE;
     default:
         return FALSE;
     }

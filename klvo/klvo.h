@@ -27,7 +27,7 @@ extern SettingsRecord Settings;
 // --- start-up and main window (main.cpp) ---
 extern HINSTANCE g_instance;
 extern HWND g_mainWindow;
-extern HWND g_statusWindow;           // valid only while the status bar is shown
+extern HWND g_statusWindow;           // the status bar while it exists, else null
 extern char g_emptyString[1];
 extern "C" LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
 void CenterOverMain(HWND dialog);
@@ -69,7 +69,8 @@ void SetImeOpen(HWND window, int open);
 // --- pop-up (flash.cpp) ---
 extern int FlashPainted;
 extern int FlashClosePending;
-extern HWND g_flashWindow;
+extern HWND g_flashWindow;           // the pop-up while it exists, else null
+extern int FlashShownInRun;          // 1 once a pop-up has been created in this run
 void CreateFlashWindow();
 // Full path of an IME file on the search path; 0 (path empty) when it is not
 // found or its path does not fit in size bytes.

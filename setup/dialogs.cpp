@@ -240,6 +240,13 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_CLOSE:
         AbortProgress(dialog);
         return TRUE;
+    case WM_DESTROY:
+        // However it goes (also with the main window that owns it), its
+        // handle is not kept: Windows 95 gives a freed handle to the next
+        // window created.
+        if (g_setup.progressDialog == dialog) g_setup.progressDialog = nullptr;
+        ForgetProgressLines();
+        return FALSE;
     }
     return FALSE;
 }

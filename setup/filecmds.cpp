@@ -376,11 +376,7 @@ int CmdStartMeter(HWND)
 
 int CmdEndMeter(HWND)
 {
-    if (g_setup.progressDialog != nullptr) {
-        EnableWindow(g_setup.mainWindow, TRUE);
-        DestroyWindow(g_setup.progressDialog);
-        g_setup.progressDialog = nullptr;
-    }
+    CloseProgressDialog();
     return 1;
 }
 

@@ -61,15 +61,6 @@ const CommandHandler kHandlers[] = {
 static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == sc::CommandCount,
               "one handler slot per command of the table");
 
-void CloseProgressDialog()
-{
-    if (g_setup.progressDialog != nullptr) {
-        EnableWindow(g_setup.mainWindow, TRUE);
-        DestroyWindow(g_setup.progressDialog);
-        g_setup.progressDialog = nullptr;
-    }
-}
-
 // The end line, or the last line passed without one. Only now do the moved
 // sources go and the clean-up copies start: a run that stopped or died
 // before keeps its distribution, Setup.exe included, to be run again.
@@ -153,6 +144,15 @@ void ShowProgressLines()
 }
 
 }  // namespace
+
+void CloseProgressDialog()
+{
+    if (g_setup.progressDialog != nullptr) {
+        EnableWindow(g_setup.mainWindow, TRUE);
+        DestroyWindow(g_setup.progressDialog);
+        g_setup.progressDialog = nullptr;
+    }
+}
 
 const sc::ScriptHost g_scriptHost = {
     g_setup.programFilesDir,

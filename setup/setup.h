@@ -89,6 +89,9 @@ HWND MessageOwner(HWND progressDialog);
 
 // --- interpreter (interpreter.cpp) ---
 void ScriptStep();
+// Ends the meter block's dialog, when one is open, and enables the main
+// window again.
+void CloseProgressDialog();
 // The embedded script and the platform services its engine uses.
 extern sc::Script g_script;
 extern const sc::ScriptHost g_scriptHost;

@@ -64,10 +64,28 @@ def start_xvfb(session):
         return int(f.readline().strip())
 
 
+# An ALSA device that needs no sound card: the `file` plugin over `null`
+# writes what is played, as raw samples, to one file. Wine then reports one
+# wave device (waveOutGetNumDevs 1).
+ASOUNDRC = """pcm.!default {
+    type file
+    slave.pcm "null"
+    file "%s"
+    format "raw"
+}
+"""
+
+
 class Session:
-    def __init__(self, name, win95=True):
+    def __init__(self, name, win95=True, sound=False):
+        """With sound=True the programs get a wave device whose output
+        lands in self.sound_file (a HOME of the session's own holds the
+        .asoundrc that makes it ALSA's default device)."""
         self.name = name
         self.win95 = win95
+        self.sound = sound
+        self.home = None
+        self.sound_file = None
         self.dist = DIST
         self.testapps = TESTAPPS
         self.artifacts = os.path.join(ARTIFACTS, name)
@@ -89,6 +107,12 @@ class Session:
         n = start_xvfb(self)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=f":{n}",
                         LANG="ja_JP.UTF-8", LC_ALL="ja_JP.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
+        if self.sound:
+            self.home = tempfile.mkdtemp(prefix=f"kelvo-e2e-{self.name}-home-", dir="/tmp")
+            self.sound_file = os.path.join(self.home, "played.raw")
+            with open(os.path.join(self.home, ".asoundrc"), "w") as f:
+                f.write(ASOUNDRC % self.sound_file)
+            self.env["HOME"] = self.home
         if not self.win95:
             self.wine("reg", "delete", r"HKCU\Software\Wine", "/v", "Version", "/f")
         self.c_drive = os.path.join(self.prefix, "drive_c")
@@ -112,6 +136,8 @@ class Session:
         if not os.environ.get("KELVO_KEEP_PREFIX"):
             for folder in [self.prefix, *self._kept]:
                 shutil.rmtree(folder, ignore_errors=True)
+            if self.home:
+                shutil.rmtree(self.home, ignore_errors=True)
         return False
 
     # -- kept prefixes: many runs from one prepared state -------------------

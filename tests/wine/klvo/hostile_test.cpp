@@ -2,8 +2,11 @@
 // the wrong size or length, names and paths that would be cut between the
 // bytes of a character, IME records whose text fields fill them to the last
 // byte with no terminator, an IME file whose path does not fit, the on/off
-// key with no window in front, and a pop-up closed before the key's release.
+// key with no window in front, a pop-up closed before the key's release, and
+// window handles kept after their windows were gone.
 #include "checks.h"
+
+#include <string.h>
 
 static SettingsRecord Defaults;
 
@@ -324,6 +327,83 @@ static void PopUpClosedEarly(HWND main, HWND w)
     CHECK(FlashPainted == 0 && FlashClosePending == 0);
 }
 
+static int g_flashCreated;
+static LRESULT CALLBACK CountFlashCreation(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        char cls[32];
+        GetClassNameA((HWND)wParam, cls, sizeof cls);
+        if (lstrcmpA(cls, "KelvoFlashClass") == 0) ++g_flashCreated;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// On Windows 95 a window handle is a 16-bit USER handle without uniqueness
+// bits: once a window is gone its handle soon names the next window created.
+// Wine's handles do carry such bits, so this cannot wait for a recycled
+// handle: it shows that no handle is kept once its window is gone.
+static void HandlesOfWindowsGone(HWND main, HWND w, HWND other)
+{
+    Group("the pop-up's handle is cleared when the pop-up is gone");
+    DeleteTree(SimImes);
+    SetSimIme(w, "SIMIMEA.IME");
+    CHECK(Front(w));
+    SendMessageA(main, WM_HOTKEY, ID_CHANGE_KEY, MAKELPARAM(0, VK_F2));
+    HWND shown = g_flashWindow;
+    CHECK(shown != nullptr && IsWindow(shown));
+    Pump(50);
+    CHECK(!IsWindow(shown));
+    CHECK(g_flashWindow == nullptr);                  // the dead handle was kept before
+
+    Group("the status bar switched off and on outlives the next change key");
+    if (!Settings.StatusBar) SendMessageA(main, WM_COMMAND, IDM_STATUSBAR, 0);
+    CHECK(Settings.StatusBar == 1 && IsWindow(g_statusWindow));
+    SendMessageA(main, WM_COMMAND, IDM_STATUSBAR, 0);
+    CHECK(Settings.StatusBar == 0 && g_statusWindow == nullptr);
+    SendMessageA(main, WM_COMMAND, IDM_STATUSBAR, 0);
+    HWND bar = g_statusWindow;
+    CHECK(Settings.StatusBar == 1 && bar != nullptr && IsWindow(bar));
+    CHECK(Front(w));
+    SendMessageA(main, WM_HOTKEY, ID_CHANGE_KEY, MAKELPARAM(0, VK_F2));
+    Pump(50);
+    CHECK(IsWindow(bar) && g_statusWindow == bar);
+    CHECK(g_flashWindow == nullptr);
+
+    Group("the status bar's handle goes with its window, also when its parent destroys it");
+    HWND frame = MakeWindow("frame", 40);
+    HWND child = CreateWindowExA(0, "KelvoStatusClass", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, frame,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    g_statusWindow = child;
+    DestroyWindow(frame);
+    CHECK(!IsWindow(child));
+    CHECK(g_statusWindow == nullptr);
+    g_statusWindow = bar;
+
+    Group("with nothing in front, the change key is still handled after the first pop-up");
+    ShowWindow(main, SW_HIDE);
+    ShowWindow(w, SW_HIDE);
+    ShowWindow(other, SW_HIDE);
+    HWND last = MakeWindow("last", 40);
+    Front(last);
+    DestroyWindow(last);
+    Pump(200);
+    CHECK(GetForegroundWindow() == nullptr);
+    DWORD before = GetDword("Software\\KelvoTest\\Record", "Count", 0);
+    HHOOK hook = SetWindowsHookExA(WH_CBT, CountFlashCreation, nullptr, GetCurrentThreadId());
+    g_flashCreated = 0;
+    SendMessageA(main, WM_HOTKEY, ID_CHANGE_KEY, MAKELPARAM(0, VK_F2));
+    UnhookWindowsHookEx(hook);
+    // The switch was tried on no window (the simulated IMEs refuse it, so
+    // no pop-up follows): the key went past step 2.
+    CHECK(GetDword("Software\\KelvoTest\\Record", "Count", 0) > before);
+    CHECK(strncmp(LastRecord(1), "IMPSetIMEA 00000000 ", 20) == 0);
+    CHECK(g_flashCreated == 0 && g_flashWindow == nullptr && BusyFlag == 0);
+    ShowWindow(w, SW_SHOW);
+    ShowWindow(other, SW_SHOW);
+    ShowWindow(main, SW_SHOWMINNOACTIVE);
+    Pump(50);
+}
+
 int main()
 {
     Defaults = Settings;
@@ -339,6 +419,7 @@ int main()
     FullWidthRecords(main, first);
     IconPath();
     PopUpClosedEarly(main, first);
+    HandlesOfWindowsGone(main, first, second);
     OnOffWithoutFront(main, first, second);
     DestroyWindow(main);
     return Finish();

@@ -173,6 +173,25 @@ void TestMeter()
     }
 }
 
+void TestProgressHandle()
+{
+    Group("the progress dialog's handle goes with the dialog, also when the main window takes it along");
+    ResetState(g_dir, 0);
+    g_setup.mainWindow = CreateWindowExA(0, "OrvaltTestClass", "main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480,
+                                         nullptr, nullptr, g_setup.instance, nullptr);
+    g_setup.progressDialog = CreateDialogParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_PROGRESS), g_setup.mainWindow,
+                                                ProgressDlgProc, 0);
+    HWND dialog = g_setup.progressDialog;
+    CHECK(dialog != nullptr);
+    SetProgressLines(dialog, "action", "object", "note");
+    DestroyWindow(g_setup.mainWindow);
+    CHECK(!IsWindow(dialog));
+    CHECK(g_setup.progressDialog == nullptr);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
 void TestCaption()
 {
     Group("the caption keeps its words and cuts a long name between characters");
@@ -351,6 +370,7 @@ int main()
     TestStops();
     TestPercent();
     TestMeter();
+    TestProgressHandle();
     TestCaption();
     TestFolderRules();
     TestEarlierInstallation();
