@@ -1,10 +1,16 @@
 """In the emulated 32-bit PC: the shipped Setup.exe through every wizard
 page (a screenshot of each), the Start-menu item, then Kelvo started from
 the installed folder: F2 in the application in front with the pop-up, the
-key dialog, and the chosen key still in force after a restart."""
+key dialog, and the chosen key still in force after a restart. Last, the
+interactive uninstallation from the recorded UninstallString, with a
+screenshot of each page and of the progress dialog."""
+import array
 import os
 import shutil
+import struct
+import subprocess
 import sys
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "e2e"))
@@ -14,6 +20,7 @@ from klvo_support import IMES, bring_to_front, flash_windows, install_imes, popu
 from test_klvoui_display import start_restored  # noqa: E402
 
 KEY_DIALOG = "^キーの設定$"
+PROGRESS = "^セットアップの進行状況$"
 KEY = r"HKCU\Software\Mokra\Kelvo\Key"
 
 
@@ -78,6 +85,99 @@ def kelvo(s):
     check(s.wait_exit(proc, 30) == 0, "Kelvo exits with 0 again")
 
 
+class Burst:
+    """Screenshots of the whole screen (X dumps), one after another, while a
+    short step runs: the uninstallation's progress dialog is up for a few
+    seconds only, less than one look through wintool takes here."""
+
+    def __init__(self, s, prefix):
+        self.s, self.prefix, self.frames = s, prefix, []
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run, daemon=True)
+
+    def _run(self):
+        n = 0
+        while not self._stop.is_set() and n < 60:
+            path = os.path.join(self.s.artifacts, f"{self.prefix}_{n:02d}.xwd")
+            subprocess.run(["xwd", "-root", "-silent", "-out", path], env=self.s.env, check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if os.path.exists(path) and os.path.getsize(path) == 0:
+                os.remove(path)
+            elif os.path.exists(path):
+                self.frames.append(path)
+            n += 1
+            self._stop.wait(0.2)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._stop.set()
+        self._thread.join(timeout=30)
+        return False
+
+
+# The meter's blocks are drawn in navy, RGB(0, 0, 128), which nothing else
+# on these screens uses: a frame with many such pixels shows the progress
+# dialog with its meter under way.
+NAVY = 0x000080
+
+
+def navy_pixels(xwd):
+    """Pixels of the meter's navy in an X dump of the 24-bit screen (32 bits
+    a pixel after the header and the colour table)."""
+    with open(xwd, "rb") as f:
+        data = f.read()
+    if len(data) < 100:
+        return 0
+    header = struct.unpack(">25I", data[:100])
+    header_size, byte_order, bits_per_pixel, colours = header[0], header[7], header[11], header[19]
+    if bits_per_pixel != 32:
+        return 0
+    start = header_size + colours * 12
+    pixels = array.array("I", data[start:start + (len(data) - start) // 4 * 4])
+    if (byte_order == 1) != (sys.byteorder == "big"):
+        pixels.byteswap()
+    return pixels.count(NAVY)
+
+
+def uninstall(s):
+    # The stand-ins that took the installed Klvo.exe's place for the IME
+    # calls are no part of the installation: they go first.
+    folder = s.find_unix(rt.DEST)
+    for name in ["SIMIMEA.IME", "SIMIMEB.IME", "SIMIMEC.IME", "SIMIMED.IME"]:
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            os.remove(path)
+    command = rt.reg_query(s, rt.UNINSTALL_KEY, "UninstallString")
+    check(command == rt.DEST + r"\System\Rouninst.exe -u", f"UninstallString recorded ({command})")
+    program, option = command.rsplit(" ", 1)
+    uninstaller = s.start(program, option)
+    rt.page(s, rt.WELCOME, "Return", shot="11_uninstall_welcome.png")
+    w = rt.page(s, rt.UNINSTALL_CONFIRM, shot="12_uninstall_confirm.png")
+    path = s.control(w, 1022)
+    check(path is not None and path["text"] == rt.DEST, "the confirmation names the installed folder")
+    with Burst(s, "13_uninstall_progress_frame") as burst:
+        s.key("Return")
+        end = time.time() + 60 * TIME_SCALE
+        while time.time() < end and not s.windows(rt.UNINSTALL_DONE):
+            time.sleep(0.1)
+    counts = [(navy_pixels(frame), frame) for frame in burst.frames]
+    best = max(counts, default=(0, None))
+    if best[0] >= 100:
+        shutil.copy(best[1], os.path.join(s.artifacts, "13_uninstall_progress.xwd"))
+    # Kept as an observation, not a check: how long the dialog stays up
+    # depends on the PC's speed.
+    print(f"     progress dialog with its meter: {'in ' + os.path.basename(best[1]) if best[0] >= 100 else 'not caught'}"
+          f" (navy pixels per frame: {[c for c, _ in counts]}); kept as 13_uninstall_progress.png", flush=True)
+    rt.confirm_notice(s, rt.UNINSTALL_DONE, shot="14_uninstall_done.png")
+    check(s.wait_exit(uninstaller, 60) == 0, "uninstaller exits with 0")
+    rt.wait_pruned(s, timeout=30)
+    rt.check_uninstalled(s)
+    check(os.path.isfile(rt.parked_copy(s)), "uninstaller parked in the Windows folder")
+
+
 def scenario():
     with Session("emu_installed_kelvo") as s:
         try:
@@ -87,6 +187,9 @@ def scenario():
             started = time.time()
             kelvo(s)
             print(f"     Kelvo: {time.time() - started:.0f} s", flush=True)
+            started = time.time()
+            uninstall(s)
+            print(f"     uninstall: {time.time() - started:.0f} s", flush=True)
         except Failure:
             s.screenshot("failure.png")
             raise

@@ -74,9 +74,11 @@ in_root apt-get install -y -q --no-install-recommends initramfs-tools >>"$work/a
 # user-mode emulation.
 echo "MODULES=list" >"$rootfs/etc/initramfs-tools/conf.d/kelvo"
 printf '%s\n' virtio_pci virtio_blk ext4 >>"$rootfs/etc/initramfs-tools/modules"
+# fonts-wine (a recommendation of libwine, so named here) holds Marlett, the
+# font Wine draws its caption buttons with: without it they show as "0 1 r".
 in_root apt-get install -y -q --no-install-recommends \
   linux-image-686 systemd-sysv udev kmod \
-  wine wine32 wine32-preloader libwine xvfb xauth xdotool x11-utils x11-apps \
+  wine wine32 wine32-preloader libwine fonts-wine xvfb xauth xdotool x11-utils x11-apps \
   python3 locales fonts-ipafont-gothic fonts-ipafont-mincho >>"$work/apt.log" 2>&1 ||
   { tail -20 "$work/apt.log" >&2; exit 1; }
 echo "ja_JP.UTF-8 UTF-8" >"$rootfs/etc/locale.gen"

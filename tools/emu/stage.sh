@@ -1,8 +1,8 @@
 #!/bin/bash
 # The emulated-PC stage: boots a 32-bit PC (qemu, i386) with 32-bit Wine and
-# runs the shipped distribution in it: the silent round trip and the
-# interactive install with Kelvo at work. Screenshots go to
-# build/artifacts/emu/. Ends with "emu: N passed, M failed".
+# runs the shipped distribution in it: the silent round trip, and the
+# interactive install with Kelvo at work and the interactive uninstall.
+# Screenshots go to build/artifacts/emu/. Ends with "emu: N passed, M failed".
 # Needs the win32 build (tools/build.sh) and root for the first image build.
 set -u
 cd "$(dirname "$0")/../.."
