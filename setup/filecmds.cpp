@@ -111,13 +111,16 @@ char g_workFolders[kWorkSlots][PathSize];
 int g_nextWorkSlot;
 
 // The work folder of destination's folder and the partial file in it; the
-// work folder is made when this run has not used it yet.
+// work folder is made when this run has not used it yet. In a folder too
+// deep for it, the partial file stands beside the destination (work is
+// then empty).
 bool WorkPaths(char *work, char *partial, const char *destination)
 {
     char folder[PathSize];
-    if (!WithName(folder, destination, "") || !PathInFolder(work, folder, kPartialFileName) ||
-        !PathInFolder(partial, work, kPartialFileName)) {
-        return false;
+    if (!WithName(folder, destination, "")) return false;
+    if (!PathInFolder(work, folder, kPartialFileName) || !PathInFolder(partial, work, kPartialFileName)) {
+        work[0] = '\0';
+        return WithName(partial, destination, kPartialFileName) != 0;
     }
     for (int i = 0; i < kWorkSlots; ++i) {
         if (sc::EqualNoCase(g_workFolders[i], folder)) return true;
@@ -149,8 +152,10 @@ int CopyFileOverwrite(const char *source, const char *destination)
         // The work folder went since (rmdir), a file stands in its place,
         // or a run cut short left a partial file (read-only, perhaps, as
         // its source was): all ours to put right.
-        DropPartial(work);
-        CreateDirectoryA(work, nullptr);
+        if (work[0] != '\0') {
+            DropPartial(work);
+            CreateDirectoryA(work, nullptr);
+        }
         DropPartial(partial);
         if (!CopyFileA(source, partial, TRUE)) return DropPartial(partial);
     }
@@ -299,9 +304,11 @@ void RemoveWorkFolder(const char *folder)
 {
     char work[PathSize];
     char partial[PathSize];
-    if (!PathInFolder(work, folder, kPartialFileName) || !PathInFolder(partial, work, kPartialFileName)) return;
-    DropPartial(partial);
+    if (!PathInFolder(work, folder, kPartialFileName)) return;
+    if (PathInFolder(partial, work, kPartialFileName)) DropPartial(partial);
     RemoveDirectoryA(work);
+    // The partial file of a folder too deep for a work folder.
+    DropPartial(work);
 }
 
 void RemoveWorkFolders()

@@ -442,8 +442,38 @@ void TestWholeFilesOnly()
     CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
     CHECK(!Exists(work));
 
+    Group("in a folder too deep for a work folder the partial file stands beside its destination");
+    char line[MAX_PATH * 2];
+    char deep[MAX_PATH], deepFile[MAX_PATH], deepPartial[MAX_PATH];
+    lstrcpyA(deep, g_dir);
+    while (lstrlenA(deep) < 232) {
+        lstrcatA(deep, "\\deeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeep");
+        deep[240] = '\0';
+        CreateDirectoryA(deep, nullptr);
+    }
+    wsprintfA(deepFile, "%s\\a.txt", deep);
+    wsprintfA(deepPartial, "%s\\~ORVALT.$$$", deep);
+    CHECK(lstrlenA(deepPartial) + 12 > 259);  // no room for the work folder
+    // A script line holds at most 259 bytes: the folder comes from %DEFDIR%.
+    wsprintfA(g_setup.destDir, "%s\\", deep);
+    wsprintfA(line, "copy \"%s\" \"%%DEFDIR%%a.txt\"", g_src);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    CHECK(FirstByte(deepFile) == 'W');
+    CHECK(!Exists(deepPartial));
+    // A partial file a run cut short left there: written through, and
+    // removed by rmdir.
+    WriteFileAged(deepPartial, 4, 'p', 0);
+    SetFileAttributesA(deepPartial, FILE_ATTRIBUTE_READONLY);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    CHECK(!Exists(deepPartial));
+    WriteFileAged(deepPartial, 4, 'p', 0);
+    DeleteFileA(deepFile);
+    CHECK(RunLine(CmdRmdir, "rmdir \"%DEFDIR%\"") == 1);
+    CHECK(!Exists(deep));
+    lstrcpyA(g_setup.destDir, g_dir);
+
     Group("rmdir takes away a work folder that a run cut short left in the folder");
-    char folder[MAX_PATH], leftover[MAX_PATH], line[MAX_PATH * 2];
+    char folder[MAX_PATH], leftover[MAX_PATH];
     wsprintfA(folder, "%s\\cut", g_dir);
     CreateDirectoryA(folder, nullptr);
     wsprintfA(leftover, "%s\\~ORVALT.$$$", folder);
