@@ -67,11 +67,9 @@ bool IsBareDrive(const char *dir)
 void PruneFolders(char *dir)
 {
     while (dir[0] && !IsBareDrive(dir) && sc::PruneContinues(dir, g_setup.programFilesDir)) {
-        // A partial file of a copy that a run cut short is no file of the
-        // user's.
-        char partial[PathSize];
-        if (PathInFolder(partial, dir, kPartialFileName))
-            DeleteFileA(partial);
+        // The work folder of a copy that a run cut short is no folder of
+        // the user's.
+        RemoveWorkFolder(dir);
         if (!RemoveDirectoryA(dir))
             break;
         if (!sc::CutAtLastBackslash(dir))

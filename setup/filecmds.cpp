@@ -21,6 +21,9 @@ struct ScannedSource {
 ScannedSource *g_scanned;
 int32_t g_scannedLines;
 unsigned g_block;
+// The scan has met a source that weighs something, so the block is not
+// empty.
+bool g_blockWeighs;
 
 uint32_t PathHash(const char *path)
 {
@@ -36,6 +39,7 @@ uint32_t PathHash(const char *path)
 void PrepareScannedSources()
 {
     ++g_block;
+    g_blockWeighs = false;
     // The script's line count is fixed once it is loaded: one allocation.
     if (g_scanned != nullptr) return;
     SIZE_T bytes = static_cast<SIZE_T>(g_script.lineCount) * sizeof(ScannedSource);
@@ -98,33 +102,60 @@ bool ReplaceableName(char *out, const char *destination)
     return WithName(out, destination, found.cFileName) != 0;
 }
 
-// A copy that failed leaves no partial file (which may be read-only, as its
-// source was).
-int DropPartial(const char *partial)
+// The folders whose work folder this run has made, by the folder part of
+// the destination as it was written (two spellings of one folder take two
+// slots, which is harmless). More folders than slots: the oldest work
+// folder goes early and is made again when needed.
+const int kWorkSlots = 64;
+char g_workFolders[kWorkSlots][PathSize];
+int g_nextWorkSlot;
+
+// The work folder of destination's folder and the partial file in it; the
+// work folder is made when this run has not used it yet. In a folder too
+// deep for it, the partial file stands beside the destination (work is
+// then empty).
+bool WorkPaths(char *work, char *partial, const char *destination)
 {
-    SetFileAttributesA(partial, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(partial);
-    return 0;
+    char folder[PathSize];
+    if (!WithName(folder, destination, "")) return false;
+    if (!PathInFolder(work, folder, kPartialFileName) || !PathInFolder(partial, work, kPartialFileName)) {
+        work[0] = '\0';
+        return WithName(partial, destination, kPartialFileName) != 0;
+    }
+    for (int i = 0; i < kWorkSlots; ++i) {
+        if (sc::EqualNoCase(g_workFolders[i], folder)) return true;
+    }
+    char *slot = g_workFolders[g_nextWorkSlot];
+    g_nextWorkSlot = (g_nextWorkSlot + 1) % kWorkSlots;
+    if (slot[0] != '\0') RemoveWorkFolder(slot);
+    lstrcpyA(slot, folder);
+    CreateDirectoryA(work, nullptr);
+    return true;
 }
 
 // Puts a copy of source under destination's name only once it is whole:
-// the copy is written as the folder's partial file, then takes the name
-// (Windows 95 has no rename that replaces: an existing destination is
-// deleted first). Windows refuses to overwrite a read-only file; Wine lets
-// a process that runs as root do it, so the refusal is made here, the same
-// on both (the installer never changes the attributes of what it
-// installs). A new destination is tried first: looking up a file that does
-// not exist yet is what costs most in a large folder. On failure no
-// partial file is left.
+// the copy is written as the partial file in the work folder beside it,
+// then takes the name (Windows 95 has no rename that replaces: an existing
+// destination is deleted first). The partial file's own folder is small,
+// so making it costs no search of a large folder. Windows refuses to
+// overwrite a read-only file; Wine lets a process that runs as root do it,
+// so the refusal is made here, the same on both (the installer never
+// changes the attributes of what it installs). A new destination is tried
+// first: looking up a file that does not exist yet is what costs most in a
+// large folder. On failure no partial file is left.
 int CopyFileOverwrite(const char *source, const char *destination)
 {
+    char work[PathSize];
     char partial[PathSize];
-    if (!WithName(partial, destination, kPartialFileName)) return 0;
-    // The partial file is normally not there: creating it without first
-    // looking for one to replace is what keeps a copy fast in a large
-    // folder. One that a run cut short left (read-only, perhaps, as its
-    // source was) is ours to remove.
+    if (!WorkPaths(work, partial, destination)) return 0;
     if (!CopyFileA(source, partial, TRUE)) {
+        // The work folder went since (rmdir), a file stands in its place,
+        // or a run cut short left a partial file (read-only, perhaps, as
+        // its source was): all ours to put right.
+        if (work[0] != '\0') {
+            DropPartial(work);
+            CreateDirectoryA(work, nullptr);
+        }
         DropPartial(partial);
         if (!CopyFileA(source, partial, TRUE)) return DropPartial(partial);
     }
@@ -156,7 +187,10 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, bool move)
 
     FILETIME sourceTime;
     unsigned long long sourceSize = 0;
-    bool scanned = TakeScannedSource(source, &sourceTime, &sourceSize);
+    // A move records its source's size and time, which a silent scan
+    // leaves unread.
+    bool scanned = TakeScannedSource(source, &sourceTime, &sourceSize) &&
+                   !(move && sourceTime.dwLowDateTime == 0 && sourceTime.dwHighDateTime == 0);
     if (progressDialog != nullptr) {
         char object[MessageSize];
         wsprintfA(object, "ファイル名 : %s", source);
@@ -245,11 +279,10 @@ int FolderCommand(HWND progressDialog, const char *status, bool create)
     if (create) {
         CreateFolderPath(folder);
     } else {
-        // Sources moved out of the folder, and a partial file that a run
-        // cut short left there, do not keep it.
+        // Sources moved out of the folder, and its work folder (with a
+        // partial file that a run cut short left there), do not keep it.
         DeleteMovedSources(folder);
-        char partial[PathSize];
-        if (PathInFolder(partial, folder, kPartialFileName)) DeleteFileA(partial);
+        RemoveWorkFolder(folder);
         RemoveDirectoryA(folder);
     }
     g_setup.meterDone += kSmallWeight;
@@ -259,6 +292,32 @@ int FolderCommand(HWND progressDialog, const char *status, bool create)
 }  // namespace
 
 const char kPartialFileName[] = "~ORVALT.$$$";
+
+int DropPartial(const char *partial)
+{
+    SetFileAttributesA(partial, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(partial);
+    return 0;
+}
+
+void RemoveWorkFolder(const char *folder)
+{
+    char work[PathSize];
+    char partial[PathSize];
+    if (!PathInFolder(work, folder, kPartialFileName)) return;
+    if (PathInFolder(partial, work, kPartialFileName)) DropPartial(partial);
+    RemoveDirectoryA(work);
+    // The partial file of a folder too deep for a work folder.
+    DropPartial(work);
+}
+
+void RemoveWorkFolders()
+{
+    for (int i = 0; i < kWorkSlots; ++i) {
+        if (g_workFolders[i][0] != '\0') RemoveWorkFolder(g_workFolders[i]);
+        g_workFolders[i][0] = '\0';
+    }
+}
 
 // path with its last name replaced by name (the folder part kept as it is
 // written); 0 when that does not fit.
@@ -292,9 +351,14 @@ int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size)
 
 int ScanSourceInfo(const char *path, int32_t line, uint64_t *size)
 {
-    FILETIME lastWrite;
+    FILETIME lastWrite = {};
     unsigned long long bytes = 0;
-    if (!GetFileInfo(path, &lastWrite, &bytes)) {
+    // A silent run draws no meter: once the block is known to weigh
+    // something, a source need only be there, and is not opened.
+    DWORD attributes = g_setup.silent && g_blockWeighs ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        // Size and time unread (a move reads them at its step).
+    } else if (!GetFileInfo(path, &lastWrite, &bytes)) {
         // Moved whole by a run that was cut short: weighed where it went,
         // and looked up again at its own step.
         char placed[PathSize];
@@ -303,6 +367,7 @@ int ScanSourceInfo(const char *path, int32_t line, uint64_t *size)
         return 1;
     }
     *size = bytes;
+    if (bytes != 0) g_blockWeighs = true;
     if (g_scanned != nullptr && line >= 0 && line < g_scannedLines) {
         ScannedSource &entry = g_scanned[line];
         entry.size = bytes;
@@ -377,6 +442,7 @@ int CmdStartMeter(HWND)
 int CmdEndMeter(HWND)
 {
     CloseProgressDialog();
+    RemoveWorkFolders();
     return 1;
 }
 

@@ -12,9 +12,10 @@ namespace {
 char g_lineBuffer[PathSize];
 
 const char *const kSeparators = " \t";
-const char kStopText[] = "セットアップを中止します。";
 // An installer whose script is missing or holds no line.
 const char kNoScriptText[] = "このセットアップには、スクリプトがありません。\nセットアップを中止します。";
+// The notice of every stop: the end of the text above, not a second copy.
+const char *const kStopText = kNoScriptText + sizeof kNoScriptText - sizeof "セットアップを中止します。";
 
 unsigned HostSystemDir(char *out, unsigned capacity)
 {
@@ -67,6 +68,7 @@ static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == sc::CommandCount,
 void FinishScript()
 {
     FinishMoves(StartCleanupCopies);
+    RemoveWorkFolders();
     if (!g_setup.silent) {
         SetForegroundWindow(g_setup.mainWindow);
         DialogBoxParamA(g_setup.instance,
@@ -80,6 +82,7 @@ void FinishScript()
 void StopScript()
 {
     CloseProgressDialog();
+    RemoveWorkFolders();
     MessageBoxA(g_setup.mainWindow, kStopText, g_setup.caption, MB_ICONINFORMATION);
     bool cancelled = g_setup.userCancelled != 0 || g_setup.abortRequested != 0;
     PostQuitMessage(cancelled ? ExitCancelled : ExitStopped);

@@ -48,7 +48,7 @@ bool RegisterMainClass(HINSTANCE instance)
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = WndProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, "Orvalt");
+    wc.hIcon = LoadIconA(instance, sc::kOrvaltName);
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = kClassName;
@@ -222,7 +222,7 @@ int SetupMain(HINSTANCE instance, char *commandLine)
     if (!g_setup.cleanupInstall && !g_setup.cleanupUninstall && ActivateRunningCopy()) return 0;
     if (!RegisterMainClass(instance)) return 0;
 
-    g_setup.logoBitmap = LoadBitmapA(instance, "Orvalt");
+    g_setup.logoBitmap = LoadBitmapA(instance, sc::kOrvaltName);
     g_setup.tileBitmap = LoadBitmapA(instance, "back");
     LoadScript(instance);
     FindProgramFilesDir(g_setup.programFilesDir);

@@ -7,7 +7,6 @@
 namespace {
 
 constexpr unsigned long long RegistryWeight = 1024;
-constexpr char RegistryClass[] = "Orvalt";
 constexpr char RegistryAction[] = "レジストリの更新中です...";
 
 // Value types of regsetvalue.
@@ -30,7 +29,7 @@ HKEY CreateOrOpenKey(HKEY root, const char *subkey)
 {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    LONG result = RegCreateKeyExA(root, subkey, 0, const_cast<char *>(RegistryClass),
+    LONG result = RegCreateKeyExA(root, subkey, 0, const_cast<char *>(sc::kOrvaltName),
                                   REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                                   &key, &disposition);
     return result == ERROR_SUCCESS ? key : nullptr;

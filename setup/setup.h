@@ -150,9 +150,17 @@ int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size)
 // copy or move at script line `line`.
 int ScanSourceInfo(const char *path, int32_t line, uint64_t *size);
 void CreateFolderPath(const char *folder);
-// The name a copy writes first, in its destination's folder; it takes the
-// destination's name only when it is whole.
+// A copy is written first as the partial file in the work folder of its
+// destination's folder (both have this name), and takes the destination's
+// name only when it is whole.
 extern const char kPartialFileName[];
+// Deletes a partial file (read-only perhaps, as its source was); 0.
+int DropPartial(const char *partial);
+// Removes folder's work folder, with a partial file a run cut short left.
+void RemoveWorkFolder(const char *folder);
+// Removes the work folders this run has made: at the end of a meter block
+// and of the run.
+void RemoveWorkFolders();
 // path with its last name replaced by name (the folder part kept as it is
 // written); 0 when that does not fit.
 int WithName(char *out, const char *path, const char *name);

@@ -82,6 +82,8 @@ char* CharNext932(const char* p) {
     return q + 1;
 }
 
+const char kOrvaltName[] = "Orvalt";
+
 bool EqualNoCase(const char* a, const char* b) {
     if (a == nullptr || b == nullptr) return a == b;
     for (;;) {
@@ -420,7 +422,7 @@ int32_t ReadNumber(const char* text) {
 // Scans
 
 void ScanAppName(const Script* script, char* out) {
-    CopyText(out, kPathSize, "Orvalt");
+    CopyText(out, kPathSize, kOrvaltName);
     for (int32_t line = 0; line < script->lineCount; ++line) {
         char buffer[kPathSize];
         FetchLine(script, buffer, line);

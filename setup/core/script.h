@@ -27,6 +27,9 @@ bool IsLeadByte932(unsigned char c);
 char* CharNext932(const char* p);
 // ASCII-case-insensitive equality; double-byte characters compare exactly.
 bool EqualNoCase(const char* a, const char* b);
+// The installer's own name: the product of a script without an appname
+// line, the name of its icon and logo, the class of the keys it creates.
+extern const char kOrvaltName[];
 // Length of a NUL-terminated string.
 unsigned StrLen(const char* s);
 // Copies src into out (capacity bytes, NUL included) without splitting a

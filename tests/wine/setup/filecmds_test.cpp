@@ -195,7 +195,7 @@ void TestFolders()
 void TestStartMeter()
 {
     Group("startmeter adds the block's weights exactly, also beyond 4 GiB");
-    ResetState(g_dir);
+    ResetState(g_dir, 0);
     // A sparse file of 5 GiB: its whole size counts.
     char big[MAX_PATH];
     wsprintfA(big, "%s\\big.bin", g_dir);
@@ -225,8 +225,33 @@ void TestStartMeter()
     CHECK(g_setup.meterTotal == (5ULL << 30) + 777 + 1024);
     CHECK(g_setup.meterDone == 0);
     CHECK(g_setup.percent == 0);
-    CHECK(g_setup.progressDialog == nullptr);  // silent: no dialog
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
     DeleteFileA(big);
+
+    // A silent run draws no meter: once the block weighs something, its
+    // sources need only be there. One that cannot be read then stops the
+    // run at its own step, not at startmeter.
+    ResetState(g_dir);
+    g_script.nextLine = 1;
+    WriteFileAged(big, 5, 'b', 0);
+    HANDLE locked = CreateFileA(g_src, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 1);
+    CHECK(g_setup.meterTotal == 5 + 1024);
+    CHECK(g_setup.progressDialog == nullptr);
+    g_script.currentLine = 3;
+    CHECK(RunLine(CmdMove, "MOVE \"%DEFDIR%small.txt\" \"%DEFDIR%x\"") == 0);
+    CloseHandle(locked);
+    DeleteFileA(big);
+    // A block of empty files is empty in a silent run too: every source is
+    // read until one weighs something.
+    char empty[MAX_PATH];
+    wsprintfA(empty, "%s\empty.txt", g_dir);
+    WriteFileAged(empty, 0, 'e', 0);
+    WriteFileAged(g_src, 0, 'e', 0);
+    UseScript("startmeter\ncopy \"%DEFDIR%empty.txt\" a\ncopy \"%DEFDIR%small.txt\" b\nendmeter\n");
+    g_script.nextLine = 1;
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 0);
+    DeleteFileA(empty);
 
     Group("startmeter stops on a missing source or an empty block");
     ResetState(g_dir, 0);
@@ -272,10 +297,9 @@ void TestSourcesChangedAfterScan()
     wsprintfA(script, "startmeter\n%s\n%s\n%s\nendmeter\n", copyA, copyB, moveC);
     UseScript(script);
     g_script.nextLine = 1;
-    g_setup.silent = 1;
     CHECK(RunLine(CmdStartMeter, "startmeter") == 1);
     CHECK(g_setup.meterTotal == 600);
-    g_setup.silent = 0;
+    CloseProgressDialog();
 
     // Unchanged: copied, weighed as scanned.
     AnswerBoxesWith(IDNO);
@@ -349,8 +373,13 @@ void TestMovesInBlock()
     CHECK(g_setup.meterDone == 50);
 }
 
-// The partial file of copies into g_dir.
+// The work folder and the partial file of copies into g_dir.
 void PartialFile(char *out)
+{
+    wsprintfA(out, "%s\\~ORVALT.$$$\\~ORVALT.$$$", g_dir);
+}
+
+void WorkFolder(char *out)
 {
     wsprintfA(out, "%s\\~ORVALT.$$$", g_dir);
 }
@@ -368,8 +397,9 @@ void TestWholeFilesOnly()
     Group("a copy takes the destination's name only when whole; a failed one leaves no partial file");
     ResetState(g_dir, 0);
     AnswerBoxesWith(IDOK);
-    char partial[MAX_PATH];
+    char partial[MAX_PATH], work[MAX_PATH];
     PartialFile(partial);
+    WorkFolder(work);
     Paths("w.txt", "w-dst.txt");
     WriteFileAged(g_src, 5000, 'W', 3);
     WriteFileAged(g_dst, 10, 'O', 4);
@@ -382,6 +412,7 @@ void TestWholeFilesOnly()
     // A run cut short left its partial file, read-only as its source (from
     // a CD-ROM, say) was: the next copy into the folder writes through it
     // and takes it away.
+    CreateDirectoryA(work, nullptr);
     WriteFileAged(partial, 77, 'P', 0);
     SetFileAttributesA(partial, FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA(g_src, FILE_ATTRIBUTE_READONLY);
@@ -398,16 +429,94 @@ void TestWholeFilesOnly()
     AnswerBoxesWith(IDNO);
     CHECK(Transfer(CmdCopy, "copy") == 1);
     CHECK(g_boxCount == 0);
+    // The work folder stays for the block's next copies, and goes with it.
+    CHECK(Exists(work));
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    CHECK(!Exists(work));
 
-    Group("rmdir takes away a partial file that a run cut short left in the folder");
-    char folder[MAX_PATH], leftover[MAX_PATH], line[MAX_PATH * 2];
+    // A file where the work folder belongs (a partial file of an older
+    // layout, say) is ours to replace.
+    WriteFileAged(work, 3, 'f', 0);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(FirstByte(g_dst) == 'W');
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    CHECK(!Exists(work));
+
+    Group("in a folder too deep for a work folder the partial file stands beside its destination");
+    char line[MAX_PATH * 2];
+    char deep[MAX_PATH], deepFile[MAX_PATH], deepPartial[MAX_PATH];
+    lstrcpyA(deep, g_dir);
+    while (lstrlenA(deep) < 232) {
+        lstrcatA(deep, "\\deeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeep");
+        deep[240] = '\0';
+        CreateDirectoryA(deep, nullptr);
+    }
+    wsprintfA(deepFile, "%s\\a.txt", deep);
+    wsprintfA(deepPartial, "%s\\~ORVALT.$$$", deep);
+    CHECK(lstrlenA(deepPartial) + 12 > 259);  // no room for the work folder
+    // A script line holds at most 259 bytes: the folder comes from %DEFDIR%.
+    wsprintfA(g_setup.destDir, "%s\\", deep);
+    wsprintfA(line, "copy \"%s\" \"%%DEFDIR%%a.txt\"", g_src);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    CHECK(FirstByte(deepFile) == 'W');
+    CHECK(!Exists(deepPartial));
+    // A partial file a run cut short left there: written through, and
+    // removed by rmdir.
+    WriteFileAged(deepPartial, 4, 'p', 0);
+    SetFileAttributesA(deepPartial, FILE_ATTRIBUTE_READONLY);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    CHECK(!Exists(deepPartial));
+    WriteFileAged(deepPartial, 4, 'p', 0);
+    DeleteFileA(deepFile);
+    CHECK(RunLine(CmdRmdir, "rmdir \"%DEFDIR%\"") == 1);
+    CHECK(!Exists(deep));
+    lstrcpyA(g_setup.destDir, g_dir);
+
+    Group("rmdir takes away a work folder that a run cut short left in the folder");
+    char folder[MAX_PATH], leftover[MAX_PATH];
     wsprintfA(folder, "%s\\cut", g_dir);
     CreateDirectoryA(folder, nullptr);
     wsprintfA(leftover, "%s\\~ORVALT.$$$", folder);
+    CreateDirectoryA(leftover, nullptr);
+    lstrcatA(leftover, "\\~ORVALT.$$$");
     WriteFileAged(leftover, 9, 'p', 0);
+    SetFileAttributesA(leftover, FILE_ATTRIBUTE_READONLY);
     wsprintfA(line, "rmdir \"%s\"", folder);
     CHECK(RunLine(CmdRmdir, line) == 1);
     CHECK(!Exists(folder));
+
+    Group("a run leaves no work folder, whether it ends, stops or copies into more folders than it notes");
+    char many[1 << 14];
+    lstrcpyA(many, "copy \"%DEFDIR%w.txt\" \"%DEFDIR%f\\in-f.txt\"\n");
+    char name[MAX_PATH];
+    for (int i = 0; i < 70; ++i) {
+        wsprintfA(name, "%s\\d%d", g_dir, i);
+        CreateDirectoryA(name, nullptr);
+        wsprintfA(line, "copy \"%%DEFDIR%%w.txt\" \"%%DEFDIR%%d%d\\x.txt\"\n", i);
+        lstrcatA(many, line);
+    }
+    wsprintfA(name, "%s\\f", g_dir);
+    CreateDirectoryA(name, nullptr);
+    lstrcatA(many, "end\n");
+    RunScriptIn(g_dir, many, 1, 0);
+    CHECK(g_quitCode == 0);
+    int left = 0;
+    for (int i = 0; i < 70; ++i) {
+        wsprintfA(name, "%s\\d%d\\x.txt", g_dir, i);
+        CHECK(FirstByte(name) == 'W');
+        wsprintfA(name, "%s\\d%d\\~ORVALT.$$$", g_dir, i);
+        if (Exists(name)) ++left;
+    }
+    CHECK(left == 0);
+    wsprintfA(name, "%s\\f\\~ORVALT.$$$", g_dir);
+    CHECK(!Exists(name));
+    // Stopped by a copy that fails after one that did not.
+    RunScriptIn(g_dir, "copy \"%DEFDIR%w.txt\" \"%DEFDIR%f\\again.txt\"\n"
+                       "copy \"%DEFDIR%w.txt\" \"%DEFDIR%none\\x.txt\"\nend\n", 1, 0);
+    CHECK(g_quitCode == ExitStopped);
+    wsprintfA(line, "%s\\f\\again.txt", g_dir);
+    CHECK(FirstByte(line) == 'W');
+    CHECK(!Exists(name));
 }
 
 void TestDeferredDeletionKnowsTheFile()
