@@ -102,35 +102,44 @@ bool ReplaceableName(char *out, const char *destination)
     return WithName(out, destination, found.cFileName) != 0;
 }
 
-// The folders whose work folder this run has made, by the folder part of
-// the destination as it was written (two spellings of one folder take two
-// slots, which is harmless). More folders than slots: the oldest work
-// folder goes early and is made again when needed.
+// The folders this run has copied into, by the folder part of the
+// destination as it was written (two spellings of one folder take two
+// slots, which is harmless), and how many copies each has had. More
+// folders than slots: the oldest work folder goes early and is made again
+// when needed.
 const int kWorkSlots = 64;
 char g_workFolders[kWorkSlots][PathSize];
+int g_workCopies[kWorkSlots];
 int g_nextWorkSlot;
+// Making and removing a work folder costs as much as looking a new name up
+// in a folder of about this many files: the first copies into a folder
+// write their partial file beside the destination.
+const int kCopiesBeforeWorkFolder = 32;
 
-// The work folder of destination's folder and the partial file in it; the
-// work folder is made when this run has not used it yet. In a folder too
-// deep for it, the partial file stands beside the destination (work is
-// then empty).
+// The partial file of a copy to destination: beside it, or, once the
+// folder has had its first copies, in the folder's work folder (made
+// then). work is the work folder, or empty. In a folder too deep for a
+// work folder the partial file stays beside the destination.
 bool WorkPaths(char *work, char *partial, const char *destination)
 {
     char folder[PathSize];
     if (!WithName(folder, destination, "")) return false;
-    if (!PathInFolder(work, folder, kPartialFileName) || !PathInFolder(partial, work, kPartialFileName)) {
-        work[0] = '\0';
-        return WithName(partial, destination, kPartialFileName) != 0;
+    int slot = 0;
+    while (slot < kWorkSlots && !sc::EqualNoCase(g_workFolders[slot], folder)) ++slot;
+    if (slot == kWorkSlots) {
+        slot = g_nextWorkSlot;
+        g_nextWorkSlot = (slot + 1) % kWorkSlots;
+        if (g_workFolders[slot][0] != '\0') RemoveWorkFolder(g_workFolders[slot]);
+        lstrcpyA(g_workFolders[slot], folder);
+        g_workCopies[slot] = 0;
     }
-    for (int i = 0; i < kWorkSlots; ++i) {
-        if (sc::EqualNoCase(g_workFolders[i], folder)) return true;
+    if (++g_workCopies[slot] > kCopiesBeforeWorkFolder && PathInFolder(work, folder, kPartialFileName) &&
+        PathInFolder(partial, work, kPartialFileName)) {
+        if (g_workCopies[slot] == kCopiesBeforeWorkFolder + 1) CreateDirectoryA(work, nullptr);
+        return true;
     }
-    char *slot = g_workFolders[g_nextWorkSlot];
-    g_nextWorkSlot = (g_nextWorkSlot + 1) % kWorkSlots;
-    if (slot[0] != '\0') RemoveWorkFolder(slot);
-    lstrcpyA(slot, folder);
-    CreateDirectoryA(work, nullptr);
-    return true;
+    work[0] = '\0';
+    return WithName(partial, destination, kPartialFileName) != 0;
 }
 
 // Puts a copy of source under destination's name only once it is whole:

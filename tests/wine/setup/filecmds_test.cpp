@@ -397,28 +397,30 @@ void TestWholeFilesOnly()
     Group("a copy takes the destination's name only when whole; a failed one leaves no partial file");
     ResetState(g_dir, 0);
     AnswerBoxesWith(IDOK);
-    char partial[MAX_PATH], work[MAX_PATH];
-    PartialFile(partial);
+    // The first copies into a folder write their partial file beside the
+    // destination, later ones in the folder's work folder of that name.
+    char beside[MAX_PATH], partial[MAX_PATH], work[MAX_PATH];
     WorkFolder(work);
+    lstrcpyA(beside, work);
+    PartialFile(partial);
     Paths("w.txt", "w-dst.txt");
     WriteFileAged(g_src, 5000, 'W', 3);
     WriteFileAged(g_dst, 10, 'O', 4);
     SetFileAttributesA(g_dst, FILE_ATTRIBUTE_READONLY);
     CHECK(Transfer(CmdCopy, "copy") == 0);
     CHECK(FirstByte(g_dst) == 'O');
-    CHECK(!Exists(partial));
+    CHECK(!Exists(beside));
     SetFileAttributesA(g_dst, FILE_ATTRIBUTE_NORMAL);
 
     // A run cut short left its partial file, read-only as its source (from
     // a CD-ROM, say) was: the next copy into the folder writes through it
     // and takes it away.
-    CreateDirectoryA(work, nullptr);
-    WriteFileAged(partial, 77, 'P', 0);
-    SetFileAttributesA(partial, FILE_ATTRIBUTE_READONLY);
+    WriteFileAged(beside, 77, 'P', 0);
+    SetFileAttributesA(beside, FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA(g_src, FILE_ATTRIBUTE_READONLY);
     CHECK(Transfer(CmdCopy, "copy") == 1);
     CHECK(FirstByte(g_dst) == 'W');
-    CHECK(!Exists(partial));
+    CHECK(!Exists(beside));
     SetFileAttributesA(g_src, FILE_ATTRIBUTE_NORMAL);
     SetFileAttributesA(g_dst, FILE_ATTRIBUTE_NORMAL);
     // The copy keeps its source's time: a rerun finds nothing newer to ask
@@ -427,18 +429,34 @@ void TestWholeFilesOnly()
     FILETIME destinationTime = LastWrite(g_dst);
     CHECK(CompareFileTime(&sourceTime, &destinationTime) == 0);
     AnswerBoxesWith(IDNO);
-    CHECK(Transfer(CmdCopy, "copy") == 1);
+    int copies = 2;
+    while (copies < 40) {
+        CHECK(Transfer(CmdCopy, "copy") == 1);
+        ++copies;
+    }
     CHECK(g_boxCount == 0);
+    CHECK(FirstByte(g_dst) == 'W');
     // The work folder stays for the block's next copies, and goes with it.
-    CHECK(Exists(work));
+    CHECK(Exists(work) && !Exists(partial));
+    // A partial file a run cut short left in the work folder: written
+    // through.
+    WriteFileAged(partial, 77, 'P', 0);
+    SetFileAttributesA(partial, FILE_ATTRIBUTE_READONLY);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(FirstByte(g_dst) == 'W' && !Exists(partial));
     CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
     CHECK(!Exists(work));
 
-    // A file where the work folder belongs (a partial file of an older
-    // layout, say) is ours to replace.
+    // A work folder that went since (or a partial file of the first copies
+    // where it belongs) is put right.
+    while (copies < 80) {
+        CHECK(Transfer(CmdCopy, "copy") == 1);
+        ++copies;
+    }
+    RemoveDirectoryA(work);
     WriteFileAged(work, 3, 'f', 0);
     CHECK(Transfer(CmdCopy, "copy") == 1);
-    CHECK(FirstByte(g_dst) == 'W');
+    CHECK(FirstByte(g_dst) == 'W' && Exists(work) && !Exists(partial));
     CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
     CHECK(!Exists(work));
 
@@ -486,37 +504,44 @@ void TestWholeFilesOnly()
     CHECK(!Exists(folder));
 
     Group("a run leaves no work folder, whether it ends, stops or copies into more folders than it notes");
-    char many[1 << 14];
-    lstrcpyA(many, "copy \"%DEFDIR%w.txt\" \"%DEFDIR%f\\in-f.txt\"\n");
+    // 66 folders of 34 copies each: every one gets a work folder, and the
+    // first two go early to make room in the list.
+    const int folders = 66, copiesEach = 34;
+    char *many = static_cast<char *>(HeapAlloc(GetProcessHeap(), 0, folders * copiesEach * 64 + 64));
+    char *end = many;
     char name[MAX_PATH];
-    for (int i = 0; i < 70; ++i) {
+    for (int i = 0; i < folders; ++i) {
         wsprintfA(name, "%s\\d%d", g_dir, i);
         CreateDirectoryA(name, nullptr);
-        wsprintfA(line, "copy \"%%DEFDIR%%w.txt\" \"%%DEFDIR%%d%d\\x.txt\"\n", i);
-        lstrcatA(many, line);
+        for (int c = 0; c < copiesEach; ++c) {
+            end += wsprintfA(end, "copy \"%%DEFDIR%%w.txt\" \"%%DEFDIR%%d%d\\x%d.txt\"\n", i, c);
+        }
     }
-    wsprintfA(name, "%s\\f", g_dir);
-    CreateDirectoryA(name, nullptr);
-    lstrcatA(many, "end\n");
+    lstrcpyA(end, "end\n");
     RunScriptIn(g_dir, many, 1, 0);
     CHECK(g_quitCode == 0);
-    int left = 0;
-    for (int i = 0; i < 70; ++i) {
-        wsprintfA(name, "%s\\d%d\\x.txt", g_dir, i);
-        CHECK(FirstByte(name) == 'W');
+    int left = 0, whole = 0;
+    for (int i = 0; i < folders; ++i) {
+        wsprintfA(name, "%s\\d%d\\x%d.txt", g_dir, i, copiesEach - 1);
+        if (FirstByte(name) == 'W') ++whole;
         wsprintfA(name, "%s\\d%d\\~ORVALT.$$$", g_dir, i);
         if (Exists(name)) ++left;
     }
+    CHECK(whole == folders);
     CHECK(left == 0);
+    // Stopped by a copy that fails after a folder's work folder was made.
+    wsprintfA(name, "%s\\f", g_dir);
+    CreateDirectoryA(name, nullptr);
+    end = many;
+    for (int c = 0; c < copiesEach; ++c) end += wsprintfA(end, "copy \"%%DEFDIR%%w.txt\" \"%%DEFDIR%%f\\y%d.txt\"\n", c);
+    lstrcpyA(end, "copy \"%DEFDIR%w.txt\" \"%DEFDIR%none\\x.txt\"\nend\n");
+    RunScriptIn(g_dir, many, 1, 0);
+    CHECK(g_quitCode == ExitStopped);
+    wsprintfA(line, "%s\\f\\y%d.txt", g_dir, copiesEach - 1);
+    CHECK(FirstByte(line) == 'W');
     wsprintfA(name, "%s\\f\\~ORVALT.$$$", g_dir);
     CHECK(!Exists(name));
-    // Stopped by a copy that fails after one that did not.
-    RunScriptIn(g_dir, "copy \"%DEFDIR%w.txt\" \"%DEFDIR%f\\again.txt\"\n"
-                       "copy \"%DEFDIR%w.txt\" \"%DEFDIR%none\\x.txt\"\nend\n", 1, 0);
-    CHECK(g_quitCode == ExitStopped);
-    wsprintfA(line, "%s\\f\\again.txt", g_dir);
-    CHECK(FirstByte(line) == 'W');
-    CHECK(!Exists(name));
+    HeapFree(GetProcessHeap(), 0, many);
 }
 
 void TestDeferredDeletionKnowsTheFile()
