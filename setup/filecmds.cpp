@@ -160,12 +160,16 @@ int CopyFileOverwrite(const char *source, const char *destination)
     if (!CopyFileA(source, partial, TRUE)) {
         // The work folder went since (rmdir), a file stands in its place,
         // or a run cut short left a partial file (read-only, perhaps, as
-        // its source was): all ours to put right.
+        // its source was) or a work folder where the partial file goes:
+        // all ours to put right.
         if (work[0] != '\0') {
             DropPartial(work);
             CreateDirectoryA(work, nullptr);
+            DropPartial(partial);
+        } else {
+            char folder[PathSize];
+            if (WithName(folder, destination, "")) RemoveWorkFolder(folder);
         }
-        DropPartial(partial);
         if (!CopyFileA(source, partial, TRUE)) return DropPartial(partial);
     }
     if (MoveFileA(partial, destination)) return 1;

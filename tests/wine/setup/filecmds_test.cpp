@@ -447,6 +447,16 @@ void TestWholeFilesOnly()
     CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
     CHECK(!Exists(work));
 
+    // A run cut short in the work folder: the next run's first copies, which
+    // write their partial file beside the destination, find the work
+    // folder (with a read-only partial file in it) in the way.
+    CreateDirectoryA(work, nullptr);
+    WriteFileAged(partial, 77, 'P', 0);
+    SetFileAttributesA(partial, FILE_ATTRIBUTE_READONLY);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(FirstByte(g_dst) == 'W' && !Exists(work));
+    ++copies;
+
     // A work folder that went since (or a partial file of the first copies
     // where it belongs) is put right.
     while (copies < 80) {
