@@ -123,30 +123,30 @@ const char kAsideFileName[] = "~ORVOLD.$$$";
 
 // The partial file of a copy to destination: beside it, or, once the
 // folder has had its first copies, in the folder's work folder (made
-// then). work is the work folder, or empty; slot is the folder's entry
+// then). work is the work folder, or empty; found is the folder's entry
 // in the list, -1 for a destination without a folder part, which needs
 // no work folder. In a folder too deep for a work folder the partial file
 // stays beside the destination.
-bool WorkPaths(char *work, char *partial, const char *destination, int *slot)
+bool WorkPaths(char *work, char *partial, const char *destination, int *found)
 {
     char folder[PathSize];
-    work[0] = '\0';
-    *slot = -1;
+    *found = -1;
     if (!WithName(folder, destination, "")) return false;
+    work[0] = '\0';
     if (folder[0] == '\0') return WithName(partial, destination, kPartialFileName) != 0;
-    int i = 0;
-    while (i < kWorkSlots && !sc::EqualNoCase(g_workFolders[i], folder)) ++i;
-    if (i == kWorkSlots) {
-        i = g_nextWorkSlot;
-        g_nextWorkSlot = (i + 1) % kWorkSlots;
-        if (g_workFolders[i][0] != '\0') RemoveWorkFolder(g_workFolders[i]);
-        lstrcpyA(g_workFolders[i], folder);
-        g_workCopies[i] = 0;
+    int slot = 0;
+    while (slot < kWorkSlots && !sc::EqualNoCase(g_workFolders[slot], folder)) ++slot;
+    if (slot == kWorkSlots) {
+        slot = g_nextWorkSlot;
+        g_nextWorkSlot = (slot + 1) % kWorkSlots;
+        if (g_workFolders[slot][0] != '\0') RemoveWorkFolder(g_workFolders[slot]);
+        lstrcpyA(g_workFolders[slot], folder);
+        g_workCopies[slot] = 0;
     }
-    *slot = i;
-    if (++g_workCopies[i] > kCopiesBeforeWorkFolder && PathInFolder(work, folder, kPartialFileName) &&
+    *found = slot;
+    if (++g_workCopies[slot] > kCopiesBeforeWorkFolder && PathInFolder(work, folder, kPartialFileName) &&
         PathInFolder(partial, work, kPartialFileName)) {
-        if (g_workCopies[i] == kCopiesBeforeWorkFolder + 1) CreateDirectoryA(work, nullptr);
+        if (g_workCopies[slot] == kCopiesBeforeWorkFolder + 1) CreateDirectoryA(work, nullptr);
         return true;
     }
     work[0] = '\0';
