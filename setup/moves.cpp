@@ -224,7 +224,9 @@ void FinishMoves(void (*beforeRecordGoes)())
 {
     DeleteMovedSources(nullptr);
     if (beforeRecordGoes != nullptr) beforeRecordGoes();
-    if (g_waitingCount != 0 || !g_recordOurs) return;  // not recorded: they stay, and so does the record
+    // Sources that were not recorded stay, and so does the record; a record
+    // of another run is that run's.
+    if (g_waitingCount != 0 || !g_recordOurs) return;
     char path[PathSize];
     if (RecordPath(path) && DeleteFileA(path)) g_recordOurs = false;
 }
