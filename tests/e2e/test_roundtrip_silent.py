@@ -1,7 +1,10 @@
 """Silent round trip of the shipped script: "-s" installs without a window
-and without Start-menu entries; the recorded uninstaller with "-u -s"
-removes everything, Start-menu entries included."""
+and without Start-menu entries, also when started by its full path from
+another current folder, as a batch file or a login script does; the
+recorded uninstaller with "-u -s" removes everything, Start-menu entries
+included. From a floppy the installer leaves the disk as it was."""
 import os
+import shutil
 import sys
 import time
 
@@ -12,7 +15,7 @@ import roundtrip as rt  # noqa: E402
 
 def scenario():
     with Session("roundtrip_silent") as s:
-        dist = rt.silent_install(s, "Kelvo")
+        dist = rt.silent_install(s, "Kelvo", cwd=s.unix(r"C:\windows"))
         exited = time.time()
         gone = rt.wait_until(lambda: not os.path.exists(os.path.join(dist, "Setup.exe")), 10)
         check(gone is not None, "Setup.exe deleted from the distribution folder")
@@ -35,6 +38,25 @@ def scenario():
         print(f"     destination pruned {seconds:.1f} s after the uninstaller exited", flush=True)
         rt.check_uninstalled(s)
         check(os.path.isfile(rt.parked_copy(s)), "uninstaller parked in the Windows folder")
+
+        # A distribution floppy in drive A:, started by full path.
+        floppy = os.path.join(s.prefix, "floppy")
+        os.makedirs(floppy)
+        for name in rt.DIST_FILES:
+            shutil.copy(os.path.join(s.dist, name), floppy)
+        os.symlink(floppy, os.path.join(s.prefix, "dosdevices", "a:"))
+        check(s.reg_add(r"HKLM\Software\Wine\Drives", "a:", "REG_SZ", "floppy"), "drive A: is a floppy drive")
+        s.stop_wine()
+        s.boot()
+        proc = s.start(r"A:\Setup.exe", "-s", cwd=s.unix(r"C:\windows"))
+        check(s.wait_exit(proc, 60) == 0, "silent install from A: exits with 0")
+        for name, target in rt.INSTALLED.items():
+            check(os.path.isfile(s.find_unix(rt.DEST + "\\" + target)), f"{target} installed from A:")
+        check(s.wait_programs_gone("-cleanup"), "no clean-up copy left running")
+        for name in rt.DIST_FILES:
+            with open(os.path.join(floppy, name), "rb") as kept, open(os.path.join(s.dist, name), "rb") as shipped:
+                check(kept.read() == shipped.read(), f"{name} stays on the floppy as it was")
+        check(sorted(os.listdir(floppy)) == sorted(rt.DIST_FILES), "nothing else is written to the floppy")
 
 
 if __name__ == "__main__":
