@@ -44,18 +44,17 @@ def scenario():
         os.makedirs(floppy)
         for name in rt.DIST_FILES:
             shutil.copy(os.path.join(s.dist, name), floppy)
-        os.symlink(floppy, os.path.join(s.prefix, "dosdevices", "a:"))
-        check(s.reg_add(r"HKLM\Software\Wine\Drives", "a:", "REG_SZ", "floppy"), "drive A: is a floppy drive")
-        s.stop_wine()
-        s.boot()
+        rt.attach_drive(s, "A", "floppy", floppy)
         proc = s.start(r"A:\Setup.exe", "-s", cwd=s.unix(r"C:\windows"))
         check(s.wait_exit(proc, 60) == 0, "silent install from A: exits with 0")
         for name, target in rt.INSTALLED.items():
             check(os.path.isfile(s.find_unix(rt.DEST + "\\" + target)), f"{target} installed from A:")
         check(s.wait_programs_gone("-cleanup"), "no clean-up copy left running")
         for name in rt.DIST_FILES:
-            with open(os.path.join(floppy, name), "rb") as kept, open(os.path.join(s.dist, name), "rb") as shipped:
-                check(kept.read() == shipped.read(), f"{name} stays on the floppy as it was")
+            kept = os.path.join(floppy, name)
+            with open(os.path.join(s.dist, name), "rb") as shipped:
+                check(os.path.isfile(kept) and open(kept, "rb").read() == shipped.read(),
+                      f"{name} stays on the floppy as it was")
         check(sorted(os.listdir(floppy)) == sorted(rt.DIST_FILES), "nothing else is written to the floppy")
 
 
