@@ -273,12 +273,8 @@ void CleanupTick(HWND mainWindow, UINT_PTR timerId)
     if (haveFile && FileStillInUse(g_setup.cleanupFile))
         return;  // the next tick tries again
     KillTimer(mainWindow, timerId);
-    // The record of moved sources beside the installer's file, which the
-    // first process may have been stopped before deleting: the run had
-    // reached its end.
-    char record[PathSize];
-    if (haveFile && WithName(record, g_setup.cleanupFile, kMoveRecordName))
-        DeleteFileA(record);
+    // A record of moved sources beside the installer's file is left
+    // alone: only the run that wrote or used it deletes it (FinishMoves).
     if (timerId == UninstallTimer && g_setup.hasCleanupDir)
         PruneFolders(g_setup.cleanupDir);
     if (timerId == UninstallTimer && haveFile)

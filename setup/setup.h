@@ -197,8 +197,9 @@ void DeleteMovedSources(const char *folder);
 // The run has reached its end line: every waiting source goes, then
 // beforeRecordGoes runs (the clean-up copies start), then the record goes.
 // A run that dies before the copies start keeps the record, which its
-// rerun needs once the sources are gone; a copy deletes the record beside
-// the installer's file once it has started.
+// rerun needs once the sources are gone. Only a run that wrote the record,
+// or found in it what it needed, deletes it: a record that another run
+// left is that run's.
 void FinishMoves(void (*beforeRecordGoes)() = nullptr);
 // The record's name, beside the installer.
 extern const char kMoveRecordName[];
@@ -258,6 +259,10 @@ int WindowsFolder(char *out);
 // The folder that holds path ("C:\" for a file in a drive's root); 0 when
 // path names no folder.
 int FolderOfPath(char *out, const char *path);
+// True when a name may follow folder as it is: folder is empty, ends in a
+// backslash (a whole character, not the trail byte of a double-byte one)
+// or is a bare drive ("X:").
+int EndsInSeparator(const char *folder);
 // folder, a backslash when it has none at its end, and name; 0 and an empty
 // text when that does not fit.
 int PathInFolder(char *out, const char *folder, const char *name);

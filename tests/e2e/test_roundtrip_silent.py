@@ -2,7 +2,8 @@
 and without Start-menu entries, also when started by its full path from
 another current folder, as a batch file or a login script does; the
 recorded uninstaller with "-u -s" removes everything, Start-menu entries
-included. From a floppy the installer leaves the disk as it was."""
+included, and so does the distribution's Setup.exe with "-u -s". From a
+floppy the installer leaves the disk as it was."""
 import os
 import shutil
 import sys
@@ -36,6 +37,18 @@ def scenario():
         check(s.wait_exit(uninstaller, 60) == 0, "silent uninstaller exits with 0")
         seconds = rt.wait_pruned(s)
         print(f"     destination pruned {seconds:.1f} s after the uninstaller exited", flush=True)
+        rt.check_uninstalled(s)
+        check(os.path.isfile(rt.parked_copy(s)), "uninstaller parked in the Windows folder")
+
+        # The distribution's own Setup.exe uninstalls as the recorded
+        # uninstaller does: the installed uninstaller and the emptied
+        # folders go as well.
+        rt.silent_install(s, "Kelvo2")
+        check(s.wait_programs_gone("-cleanup"), "the installation's clean-up copy has quit")
+        fresh = rt.copy_dist(s, "Kelvo3")
+        proc = s.start(os.path.join(fresh, "Setup.exe"), "-u", "-s", cwd=fresh)
+        check(s.wait_exit(proc, 60) == 0, "Setup.exe -u -s from a fresh distribution exits with 0")
+        rt.wait_pruned(s)
         rt.check_uninstalled(s)
         check(os.path.isfile(rt.parked_copy(s)), "uninstaller parked in the Windows folder")
 
