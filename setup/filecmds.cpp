@@ -16,6 +16,7 @@ struct ScannedSource {
     FILETIME lastWrite;
     uint32_t pathHash;
     unsigned block;
+    bool beside;  // found beside the installer, not in the current folder
 };
 
 ScannedSource *g_scanned;
@@ -49,12 +50,52 @@ void PrepareScannedSources()
     g_scannedLines = g_script.lineCount;
 }
 
-bool TakeScannedSource(const char *path, FILETIME *lastWrite, unsigned long long *size)
+// A relative name (no drive, not from a root) as the folder of the running
+// installer holds it: the distribution's files lie next to Setup.exe, also
+// when it was started by its full path from another current folder. False
+// for any other name, or when the name does not fit.
+bool BesideInstaller(char *out, const char *name)
+{
+    if (name[0] == '\\' || name[0] == '/' || name[0] == '\0' || name[1] == ':') return false;
+    char own[PathSize];
+    return OwnProgramPath(own) && WithName(out, own, name);
+}
+
+// GetFileInfo of a source. A relative source that the current folder lacks
+// is looked for beside the installer; path (PathSize bytes) then becomes the
+// name found.
+int FindSourceInfo(char *path, FILETIME *lastWrite, unsigned long long *size)
+{
+    if (GetFileInfo(path, lastWrite, size)) return 1;
+    char beside[PathSize];
+    if (!BesideInstaller(beside, path) || !GetFileInfo(beside, lastWrite, size)) return 0;
+    lstrcpyA(path, beside);
+    return 1;
+}
+
+// FindEarlierMove of a source, by its name in the current folder and then
+// by its name beside the installer (the one a run started from elsewhere
+// recorded).
+int FindEarlierSource(const char *source, char *placed, unsigned long long *size, FILETIME *lastWrite)
+{
+    char beside[PathSize];
+    return FindEarlierMove(source, placed, size, lastWrite) ||
+           (BesideInstaller(beside, source) && FindEarlierMove(beside, placed, size, lastWrite));
+}
+
+// What the scan read of the source of this step's line; path (PathSize
+// bytes) becomes the name the scan found it by.
+bool TakeScannedSource(char *path, FILETIME *lastWrite, unsigned long long *size)
 {
     int32_t line = g_script.currentLine;
     if (g_scanned == nullptr || line < 0 || line >= g_scannedLines) return false;
     ScannedSource &entry = g_scanned[line];
     if (entry.block != g_block || entry.pathHash != PathHash(path)) return false;
+    char beside[PathSize];
+    if (entry.beside) {
+        if (!BesideInstaller(beside, path)) return false;
+        lstrcpyA(path, beside);
+    }
     *lastWrite = entry.lastWrite;
     *size = entry.size;
     return true;
@@ -260,8 +301,8 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, bool move)
     // What a run that was cut short has moved already is found where it went.
     const char *from = source;
     char placed[PathSize];
-    if (!scanned && !GetFileInfo(source, &sourceTime, &sourceSize)) {
-        if (!FindEarlierMove(source, placed, &sourceSize, &sourceTime)) {
+    if (!scanned && !FindSourceInfo(source, &sourceTime, &sourceSize)) {
+        if (!FindEarlierSource(source, placed, &sourceSize, &sourceTime)) {
             return SourceMissing(owner, texts, source);
         }
         if (SameFile(placed, destination)) {
@@ -285,7 +326,7 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, bool move)
         if (scanned && !GetFileInfo(source, &sourceTime, &unused)) {
             return SourceMissing(owner, texts, source);
         }
-        if (CompareFileTime(&destinationTime, &sourceTime) > 0) {
+        if (CompareWriteTimes(destinationTime, sourceTime) > 0) {
             int answer = ReportPath(owner, MB_ICONEXCLAMATION, MB_ICONEXCLAMATION | MB_YESNO,
                                     "新しいファイル%sが、すでに存在します。\n上書きしますか?", destination);
             if (answer == IDNO) {
@@ -296,8 +337,9 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, bool move)
     }
 
     if (CopyFileOverwrite(from, destination)) {
-        // A move is a copy, and its source goes when the run ends.
-        if (move) NoteMovedSource(source, destination, sourceSize, &sourceTime);
+        // A move is a copy, and its source goes when the run ends, unless
+        // the distribution is kept.
+        if (move && !DistributionKept()) NoteMovedSource(source, destination, sourceSize, &sourceTime);
         g_setup.meterDone += sourceSize;
         return 1;
     }
@@ -394,6 +436,32 @@ int WithName(char *out, const char *path, const char *name)
 }
 
 
+int CompareWriteTimes(const FILETIME &a, const FILETIME &b)
+{
+    return sc::CompareFileTimes((static_cast<uint64_t>(a.dwHighDateTime) << 32) | a.dwLowDateTime,
+                                (static_cast<uint64_t>(b.dwHighDateTime) << 32) | b.dwLowDateTime);
+}
+
+bool OnKeptMedium(const char *path)
+{
+    if (path[0] == '\\' && path[1] == '\\') return true;  // \\server\share
+    if (path[0] == '\0' || path[1] != ':') return false;
+    char root[4] = {path[0], ':', '\\', '\0'};
+    UINT type = GetDriveTypeA(root);
+    return type == DRIVE_REMOVABLE || type == DRIVE_CDROM || type == DRIVE_REMOTE;
+}
+
+bool DistributionKept()
+{
+    // The installer does not move: its medium is looked up once.
+    static int kept = -1;
+    if (kept < 0) {
+        char own[PathSize];
+        kept = OwnProgramPath(own) && OnKeptMedium(own) ? 1 : 0;
+    }
+    return kept != 0;
+}
+
 int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size)
 {
     HFILE file = _lopen(path, OF_READ);
@@ -412,16 +480,18 @@ int ScanSourceInfo(const char *path, int32_t line, uint64_t *size)
 {
     FILETIME lastWrite = {};
     unsigned long long bytes = 0;
+    char found[PathSize];
+    lstrcpynA(found, path, PathSize);
     // A silent run draws no meter: once the block is known to weigh
     // something, a source need only be there, and is not opened.
     DWORD attributes = g_setup.silent && g_blockWeighs ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         // Size and time unread (a move reads them at its step).
-    } else if (!GetFileInfo(path, &lastWrite, &bytes)) {
+    } else if (!FindSourceInfo(found, &lastWrite, &bytes)) {
         // Moved whole by a run that was cut short: weighed where it went,
         // and looked up again at its own step.
         char placed[PathSize];
-        if (!FindEarlierMove(path, placed, &bytes, &lastWrite)) return 0;
+        if (!FindEarlierSource(path, placed, &bytes, &lastWrite)) return 0;
         *size = bytes;
         return 1;
     }
@@ -433,6 +503,7 @@ int ScanSourceInfo(const char *path, int32_t line, uint64_t *size)
         entry.lastWrite = lastWrite;
         entry.pathHash = PathHash(path);
         entry.block = g_block;
+        entry.beside = lstrcmpA(found, path) != 0;
     }
     return 1;
 }

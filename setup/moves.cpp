@@ -249,7 +249,7 @@ int FindEarlierMove(const char *source, char *placed, unsigned long long *size, 
         FILETIME time;
         unsigned long long bytes = 0;
         if (!GetFileInfo(record.destination, &time, &bytes) || bytes != record.size ||
-            CompareFileTime(&time, &record.lastWrite) != 0) {
+            CompareWriteTimes(time, record.lastWrite) != 0) {
             continue;
         }
         lstrcpyA(placed, record.destination);

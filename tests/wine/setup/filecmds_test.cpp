@@ -24,6 +24,24 @@ int Transfer(CommandHandler handler, const char *word)
     return RunLine(handler, g_cmd);
 }
 
+// Moves path's last-write time by delta (100-ns units).
+void ShiftWriteTime(const char *path, LONGLONG delta)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME time;
+    GetFileTime(file, nullptr, nullptr, &time);
+    ULARGE_INTEGER t;
+    t.LowPart = time.dwLowDateTime;
+    t.HighPart = time.dwHighDateTime;
+    t.QuadPart += static_cast<ULONGLONG>(delta);
+    time.dwLowDateTime = t.LowPart;
+    time.dwHighDateTime = t.HighPart;
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+}
+
+const LONGLONG kSecond = 10000000;
+
 void TestCopyWeighsAndReplaces()
 {
     Group("copy replaces an older or equally old destination without asking and weighs its source");
@@ -78,6 +96,21 @@ void TestNewerDestination()
     CHECK(Transfer(CmdCopy, "copy") == 1);
     CHECK(g_boxCount == 1);
     CHECK(FirstByte(g_dst) == 'N');
+
+    Group("a destination up to 2 s newer (a FAT disk's copy of the source) asks nothing; 3 s newer asks");
+    AnswerBoxesWith(IDNO);
+    for (LONGLONG later = kSecond; later <= 2 * kSecond; later += kSecond) {
+        WriteFileAged(g_src, 500, 'N', 3);
+        CopyFileA(g_src, g_dst, FALSE);
+        ShiftWriteTime(g_dst, later);
+        CHECK(Transfer(CmdCopy, "copy") == 1);
+        CHECK(g_boxCount == 0);
+    }
+    WriteFileAged(g_dst, 20, 'D', 3);
+    ShiftWriteTime(g_dst, 3 * kSecond);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(g_boxCount == 1);
+    CHECK(FirstByte(g_dst) == 'D');
 
     WriteFileAged(g_dst, 20, 'D', 0);
     g_setup.silent = 1;
@@ -647,6 +680,9 @@ void TestRerunAfterDeath()
     DeleteMovedSources(nullptr);
     CHECK(!Exists(source));
     CHECK(Exists(record));
+    // The destination's disk keeps times in 2-second steps: 1 s off the
+    // record is the same time.
+    ShiftWriteTime(placed, kSecond);
 
     ResetState(g_dir, 0);
     uint64_t weight = 0;
@@ -690,6 +726,65 @@ void TestRerunAfterDeath()
     FinishMoves();
     CHECK(Exists(record));
     DeleteFileA(record);
+}
+
+void TestSourcesBesideInstaller()
+{
+    Group("a relative source missing from the current folder is found beside the installer, scanned or not");
+    char own[MAX_PATH], name[64], beside[MAX_PATH], here[MAX_PATH], line[MAX_PATH * 2], previous[MAX_PATH];
+    GetModuleFileNameA(nullptr, own, sizeof own);
+    wsprintfA(name, "beside-%lu.txt", GetCurrentProcessId());
+    lstrcpyA(beside, own);
+    lstrcpyA(beside + lstrlenA(own) - lstrlenA("setup_filecmds_test.exe"), name);
+    wsprintfA(here, "%s\\%s", g_dir, name);
+    GetCurrentDirectoryA(sizeof previous, previous);
+    SetCurrentDirectoryA(g_dir);
+    DeleteFileA(here);
+    WriteFileAged(beside, 77, 'b', 4);
+    ResetState(g_dir, 1);
+    wsprintfA(line, "move %s \"%%DEFDIR%%b-dst.txt\"", name);
+    char script[MAX_PATH * 3];
+    wsprintfA(script, "startmeter\n%s\nendmeter\n", line);
+    UseScript(script);
+    g_script.nextLine = 1;
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 1);
+    CHECK(g_setup.meterTotal == 77);
+    CHECK(RunScriptLine(CmdMove, 1, line) == 1);
+    wsprintfA(script, "%s\\b-dst.txt", g_dir);
+    CHECK(FirstByte(script) == 'b');
+    // The source that goes at the end is the one that was found.
+    FinishMoves();
+    CHECK(!Exists(beside));
+
+    WriteFileAged(beside, 77, 'b', 4);
+    wsprintfA(line, "copy %s \"%%DEFDIR%%b-copy.txt\"", name);
+    g_script.currentLine = -1;
+    CHECK(RunLine(CmdCopy, line) == 1);
+    wsprintfA(script, "%s\\b-copy.txt", g_dir);
+    CHECK(FirstByte(script) == 'b');
+
+    Group("the current folder comes first; a source in neither is named as written");
+    WriteFileAged(here, 10, 'h', 4);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    CHECK(FirstByte(script) == 'h');
+    DeleteFileA(here);
+    g_setup.silent = 0;
+    AnswerBoxesWith(IDOK);
+    CHECK(RunLine(CmdCopy, "copy nowhere.txt nowhere-copy.txt") == 0);
+    CHECK_STR(g_boxTexts, "コピーするファイルnowhere.txtが見つかりません。");
+
+    Group("a rerun started from elsewhere finds a source moved from beside the installer where it went");
+    ResetState(g_dir, 1);
+    wsprintfA(line, "move %s \"%%DEFDIR%%b-dst.txt\"", name);
+    CHECK(RunLine(CmdMove, line) == 1);
+    DeleteMovedSources(nullptr);
+    CHECK(!Exists(beside));
+    ResetState(g_dir, 1);
+    uint64_t weight = 0;
+    CHECK(ScanSourceInfo(name, -1, &weight) == 1 && weight == 77);
+    CHECK(RunLine(CmdMove, line) == 1);
+    FinishMoves();
+    SetCurrentDirectoryA(previous);
 }
 
 void TestProgressLines()
@@ -885,6 +980,7 @@ int main()
     TestWholeFilesOnly();
     TestDeferredDeletionKnowsTheFile();
     TestRerunAfterDeath();
+    TestSourcesBesideInstaller();
     TestProgressLines();
     TestRefusedRenames();
     TestRelativeDestination();
