@@ -32,7 +32,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --keep) keep=1; shift ;;
     --no-wizard) wizard=; shift ;;
-    *) sed -n '2,16p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,21p' "$0" >&2; exit 2 ;;
   esac
 done
 command -v makensis >/dev/null || { echo "bench: makensis missing (Debian package nsis)" >&2; exit 2; }
