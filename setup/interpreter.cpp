@@ -75,7 +75,9 @@ void FinishScript()
                         MAKEINTRESOURCEA(g_setup.installMode == 1 ? IDD_INSTALL_DONE : IDD_UNINSTALL_DONE),
                         g_setup.mainWindow, FinishDlgProc, 0);
     }
-    PostQuitMessage(0);
+    // An uninstallation that found no installed copy skipped its section:
+    // it removed nothing, and a caller must not take it for one that did.
+    PostQuitMessage(g_setup.installMode == 0 && g_setup.installedFound == 0 ? ExitNotInstalled : ExitFinished);
 }
 
 // A caller of Setup.exe learns from the exit code how the run ended.
@@ -83,7 +85,10 @@ void StopScript()
 {
     CloseProgressDialog();
     RemoveWorkFolders();
-    MessageBoxA(g_setup.mainWindow, kStopText, g_setup.caption, MB_ICONINFORMATION);
+    // A silent run closed from outside has nobody to tell.
+    if (g_setup.closeRequested == 0 || g_setup.silent == 0) {
+        MessageBoxA(g_setup.mainWindow, kStopText, g_setup.caption, MB_ICONINFORMATION);
+    }
     bool cancelled = g_setup.userCancelled != 0 || g_setup.abortRequested != 0;
     PostQuitMessage(cancelled ? ExitCancelled : ExitStopped);
 }
@@ -327,6 +332,11 @@ void ForgetMeter()
 
 void ScriptStep()
 {
+    // Closed between two steps: no further line runs.
+    if (g_setup.closeRequested != 0) {
+        StopScript();
+        return;
+    }
     g_setup.lastPercent = g_setup.percent;
     DWORD start = GetTickCount();
     for (int lines = 1;; ++lines) {

@@ -118,6 +118,19 @@ void OnDestroy(HWND window)
     PostQuitMessage(0);
 }
 
+// End Task or the close box: the run stops as a cancel does, between two
+// lines, with its work folders removed. The window stays until then: it
+// owns the stop notice, and the step that runs may still use it.
+void OnClose(HWND window)
+{
+    if (g_setup.cleanupInstall || g_setup.cleanupUninstall) {
+        DestroyWindow(window);
+        return;
+    }
+    g_setup.closeRequested = 1;
+    g_setup.abortRequested = 1;
+}
+
 void OnTimer(HWND window, UINT id)
 {
     CleanupTick(window, id);
@@ -165,6 +178,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         HANDLE_MSG(window, WM_CREATE, OnCreate);
         HANDLE_MSG(window, WM_PAINT, OnPaint);
         HANDLE_MSG(window, WM_DESTROY, OnDestroy);
+        HANDLE_MSG(window, WM_CLOSE, OnClose);
         HANDLE_MSG(window, WM_TIMER, OnTimer);
     case WM_USER:
         ScriptStep();
@@ -219,8 +233,8 @@ int SetupMain(HINSTANCE instance, char *commandLine)
     ApplyCommandLine(commandLine);
     if (g_setup.cleanupInstall || g_setup.cleanupUninstall) EnterOwnFolder();
 
-    if (!g_setup.cleanupInstall && !g_setup.cleanupUninstall && ActivateRunningCopy()) return 0;
-    if (!RegisterMainClass(instance)) return 0;
+    if (!g_setup.cleanupInstall && !g_setup.cleanupUninstall && ActivateRunningCopy()) return ExitAnotherRuns;
+    if (!RegisterMainClass(instance)) return ExitNoWindow;
 
     g_setup.logoBitmap = LoadBitmapA(instance, sc::kOrvaltName);
     g_setup.tileBitmap = LoadBitmapA(instance, "back");
@@ -233,7 +247,7 @@ int SetupMain(HINSTANCE instance, char *commandLine)
     g_setup.instance = instance;
     g_setup.mainWindow = CreateWindowExA(0, kClassName, g_setup.caption, kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                          CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-    if (g_setup.mainWindow == nullptr) return 0;
+    if (g_setup.mainWindow == nullptr) return ExitNoWindow;
     bool hidden = g_setup.silent || g_setup.cleanupInstall || g_setup.cleanupUninstall;
     ShowWindow(g_setup.mainWindow, hidden ? SW_HIDE : SW_SHOWMAXIMIZED);
     UpdateWindow(g_setup.mainWindow);

@@ -32,6 +32,7 @@ struct SetupState {
     int addToStartMenu;
     int abortRequested;
     int userCancelled;             // a wizard page, a question or the progress dialog was cancelled
+    int closeRequested;            // the main window was closed (End Task) before the run ended
     int percent;
     int lastPercent;
     int stepOk;
@@ -48,11 +49,17 @@ struct SetupState {
 extern SetupState g_setup;
 
 // How a run ended, as its exit code: the end line was reached; a command
-// failed (or there was no script); the user cancelled.
+// failed (or there was no script); the user cancelled or closed the
+// installer; another installer runs, so this one did nothing; the main
+// window could not be made; an uninstallation reached its end line without
+// an installed copy, so its uninstall section was skipped.
 enum ExitCode {
     ExitFinished = 0,
     ExitStopped = 1,
     ExitCancelled = 2,
+    ExitAnotherRuns = 3,
+    ExitNoWindow = 4,
+    ExitNotInstalled = 5,
 };
 // A wizard page or question was cancelled: the command returns this (0),
 // and the run stops with ExitCancelled.

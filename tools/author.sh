@@ -29,8 +29,8 @@
 #
 # Steps: checks the script against DISTDIR (unknown commands are warnings;
 # missing arguments, over-long lines, unbalanced sections, no end line, a
-# meter block that is empty or names a missing file are errors, each printed
-# as file:line: reason), builds Setup.exe with the script embedded, and
+# meter block that is empty or names a missing file, an uninstall section
+# that can never run are errors, each printed as file:line: reason), builds Setup.exe with the script embedded, and
 # copies DISTDIR together with Setup.exe into the output folder. Exits
 # non-zero, with nothing assembled, when the check or the build fails.
 set -euo pipefail

@@ -8,19 +8,22 @@
 #      compression) from the same files.
 # Three payload shapes: 2,000 files in 200 MiB, 20,000 files of 4 KiB (the
 # cost per file) and 20 files of 10 MiB (throughput). Prints each time
-# (median of the runs; every time includes starting the program under
-# wine64) and the ratios, then the interactive figure of the first shape
-# (bench/nsis/interactive.py: through the wizard against -s). Before the
-# shapes it times the start-up alone (bench/nsis/startup.cpp): a console
-# program, which the copy loop is, and a windowed one, which an installer
-# is; each shape also prints its ratio with both start-ups taken off.
+# (median of the runs, in an order that rotates from run to run so that no
+# program has a fixed place after the last run's deletion; every time
+# includes starting the program under wine64) and the ratios, then the
+# interactive figure of the first shape (bench/nsis/interactive.py: through
+# the wizard against -s). Before the shapes it times the start-up alone
+# (bench/nsis/startup.cpp): a console program, which the copy loop is, and a
+# windowed one, which an installer is; each shape also prints its ratio with
+# both start-ups taken off. The default of 6 runs puts each program twice in
+# each place.
 #
 #   bench/nsis/run.sh [--shapes "FILES:MIB ..."] [--runs R] [--keep] [--no-wizard]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 HERE=$ROOT/bench/nsis
 shapes="2000:200 20000:78.125 20:200"
-runs=5
+runs=6
 keep=
 wizard=1
 while [ $# -gt 0 ]; do
@@ -29,7 +32,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --keep) keep=1; shift ;;
     --no-wizard) wizard=; shift ;;
-    *) sed -n '2,16p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,21p' "$0" >&2; exit 2 ;;
   esac
 done
 command -v makensis >/dev/null || { echo "bench: makensis missing (Debian package nsis)" >&2; exit 2; }
@@ -76,20 +79,30 @@ mv "$work/bench-nsis.exe" "$bench/bench-nsis.exe"
 wine_run wineboot >/dev/null 2>&1 || true
 cat "$bench"/payload/*/* >/dev/null
 
-local orvalt=() copyloop=() nsis=() out=$bench/out t run
+local orvalt=() copyloop=() nsis=() out=$bench/out t run k tool
+# The order rotates from run to run: the deletion of the last run's output
+# goes on in the file system's background, and whichever program comes
+# first pays for it, so no program keeps a fixed place.
+local order=(orvalt copyloop nsis)
 for run in $(seq 1 "$runs"); do
   rm -rf "$out"
   mkdir -p "$out"
-  sync
-  t=$(timed "$bench/payload" "$bench/Setup.exe" -s); orvalt+=("$t")
-  verify "$out/orvalt" "Setup.exe" "$files"
-  sync
-  t=$(timed "$bench" "$bench/copyloop.exe" 'C:\bench\payload' 'C:\bench\out\copy'); copyloop+=("$t")
-  verify "$out/copy" "copyloop" "$files"
-  sync
-  t=$(timed "$bench" "$bench/bench-nsis.exe" /S '/D=C:\bench\out\nsis'); nsis+=("$t")
-  verify "$out/nsis" "NSIS" "$files"
-  echo "run $run: Setup.exe ${orvalt[-1]} s, CopyFileA loop ${copyloop[-1]} s, NSIS ${nsis[-1]} s"
+  for k in 0 1 2; do
+    tool=${order[$(( (run - 1 + k) % 3 ))]}
+    sync
+    case $tool in
+      orvalt)
+        t=$(timed "$bench/payload" "$bench/Setup.exe" -s); orvalt+=("$t")
+        verify "$out/orvalt" "Setup.exe" "$files" ;;
+      copyloop)
+        t=$(timed "$bench" "$bench/copyloop.exe" 'C:\bench\payload' 'C:\bench\out\copy'); copyloop+=("$t")
+        verify "$out/copy" "copyloop" "$files" ;;
+      nsis)
+        t=$(timed "$bench" "$bench/bench-nsis.exe" /S '/D=C:\bench\out\nsis'); nsis+=("$t")
+        verify "$out/nsis" "NSIS" "$files" ;;
+    esac
+  done
+  echo "run $run (first: ${order[$(( (run - 1) % 3 ))]}): Setup.exe ${orvalt[-1]} s, CopyFileA loop ${copyloop[-1]} s, NSIS ${nsis[-1]} s"
 done
 rm -rf "$out"
 # The next shape starts its own server.

@@ -220,6 +220,82 @@ void CheckMeterBlock(Checker* c, int32_t startLine) {
     }
 }
 
+// Where a defaultdirfromreg line reads, or a regsetvalue line writes: the
+// root number, key and value name of the line being cut, as written.
+struct RegPlace {
+    int32_t root;
+    char key[kPathSize];
+    char value[kPathSize];
+};
+
+bool TakeRegPlace(RegPlace* place) {
+    const char* root = NextToken(nullptr, " \t");
+    const char* key = NextToken(nullptr, " \t");
+    const char* value = NextToken(nullptr, " \t");
+    if (value == nullptr) return false;
+    place->root = ReadNumber(root);
+    return CopyText(place->key, kPathSize, key) && CopyText(place->value, kPathSize, value);
+}
+
+// Whether an installation writes that place: a regsetvalue outside the
+// uninstall section with the same root, key and value name (the registry
+// matches names in any case).
+bool InstallWrites(const Script* script, const RegPlace& read) {
+    int32_t inInstall = 0;
+    int32_t inUninstall = 0;
+    for (int32_t line = 0; line < script->lineCount; ++line) {
+        char buffer[kPathSize];
+        FetchLine(script, buffer, line);
+        CommandId id = LookupCommand(NextToken(buffer, " \t"));
+        RegPlace written;
+        if (!ApplySectionMarker(id, &inInstall, &inUninstall) && id == CmdRegSetValue &&
+            SectionRuns(1, inInstall, inUninstall, 0) && TakeRegPlace(&written) &&
+            written.root == read.root && EqualNoCase(written.key, read.key) &&
+            EqualNoCase(written.value, read.value)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// An uninstallation runs its section only when defaultdirchk, before
+// welcome, found a folder that defaultdirfromreg read where the installation
+// recorded it. Reports on the startuninstall line a section that never can.
+void CheckUninstallRuns(Checker* c, int32_t uninstallLine) {
+    const char* never = "the uninstall section never runs: ";
+    int32_t inInstall = 0;
+    int32_t inUninstall = 0;
+    int32_t readLine = -1;  // the last defaultdirfromreg before defaultdirchk
+    bool readsRecord = false;
+    for (int32_t line = 0; line < uninstallLine; ++line) {
+        char buffer[kPathSize];
+        FetchLine(c->script, buffer, line);
+        CommandId id = LookupCommand(NextToken(buffer, " \t"));
+        // Of the lines before the section, an uninstallation runs only
+        // those outside both sections.
+        if (ApplySectionMarker(id, &inInstall, &inUninstall) || inInstall != 0 || inUninstall != 0) continue;
+        if (id == CmdWelcome) break;
+        if (id == CmdDefaultDirFromReg) {
+            RegPlace place;
+            readLine = line;
+            readsRecord = TakeRegPlace(&place) && InstallWrites(c->script, place);
+        }
+        if (id != CmdDefaultDirChk) continue;
+        if (readLine < 0) {
+            c->Error(uninstallLine, Message().Add(never).Add("no defaultdirfromreg before the defaultdirchk of "
+                                                             "line ").Add(line + 1)
+                                        .Add(" reads the installed folder").text());
+        } else if (!readsRecord) {
+            c->Error(uninstallLine, Message().Add(never).Add("the install section never writes the key and "
+                                                             "value that defaultdirfromreg reads at line ")
+                                        .Add(readLine + 1).text());
+        }
+        return;
+    }
+    c->Error(uninstallLine, Message().Add(never).Add("no defaultdirchk before welcome finds an installed "
+                                                     "copy").text());
+}
+
 }  // namespace
 
 CheckResult CheckScript(Script* script, const ScriptHost* host, CheckReportFn report,
@@ -230,6 +306,7 @@ CheckResult CheckScript(Script* script, const ScriptHost* host, CheckReportFn re
     int32_t installOpen = -1;    // line of the open startinstall, or -1
     int32_t uninstallOpen = -1;  // line of the open startuninstall, or -1
     int32_t meterOpen = -1;      // line of the open startmeter, or -1
+    int32_t uninstallFirst = -1; // line of the first startuninstall whose section holds a command
     bool sawEnd = false;
 
     for (int32_t line = 0; line < script->lineCount; ++line) {
@@ -251,6 +328,11 @@ CheckResult CheckScript(Script* script, const ScriptHost* host, CheckReportFn re
         // Arguments first: the meter scan below cuts other lines with the
         // one tokenizer.
         CheckCommand(&c, line, id);
+        // An uninstall section that holds only markers does nothing anyway.
+        int32_t markers[2] = {0, 0};
+        if (uninstallOpen >= 0 && uninstallFirst < 0 && !ApplySectionMarker(id, &markers[0], &markers[1])) {
+            uninstallFirst = uninstallOpen;
+        }
         switch (id) {
         case CmdStartInstall:
             if (installOpen >= 0) {
@@ -298,6 +380,8 @@ CheckResult CheckScript(Script* script, const ScriptHost* host, CheckReportFn re
     if (installOpen >= 0) c.Error(installOpen, "startinstall without endinstall");
     if (uninstallOpen >= 0) c.Error(uninstallOpen, "startuninstall without enduninstall");
     if (!sawEnd) c.Error(-1, "no end line");
+    // Sections out of balance are reported above; whether one runs is moot.
+    if (uninstallFirst >= 0 && installOpen < 0 && uninstallOpen < 0) CheckUninstallRuns(&c, uninstallFirst);
     return c.result;
 }
 

@@ -28,8 +28,9 @@ struct CheckResult {
 // Checks every line: unknown command words (warning), missing required
 // arguments, lines over 259 bytes, arguments that do not fit after expansion,
 // unbalanced install/uninstall sections, no end line, meter blocks whose
-// total is 0, and copy/move sources that host->fileSize cannot open (a null
-// fileSize takes every file as present). Leaves script->nextLine and
+// total is 0, copy/move sources that host->fileSize cannot open (a null
+// fileSize takes every file as present), and an uninstall section that can
+// never run (reported on its startuninstall line). Leaves script->nextLine and
 // currentLine as it found them; moves the token position.
 CheckResult CheckScript(Script* script, const ScriptHost* host,
                         CheckReportFn report, void* context);

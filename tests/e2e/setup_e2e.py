@@ -109,8 +109,10 @@ def expect_box(s, expected, what, timeout=30):
     return w
 
 
-EXIT_STOPPED = 1    # a command failed
-EXIT_CANCELLED = 2  # the user cancelled
+EXIT_STOPPED = 1        # a command failed
+EXIT_CANCELLED = 2      # the user cancelled, or closed the installer
+EXIT_ANOTHER_RUNS = 3   # another installer runs; nothing was done
+EXIT_NOT_INSTALLED = 5  # an uninstallation found no installed copy
 
 
 def expect_stop(s, proc, shot=None, code=EXIT_STOPPED):

@@ -1,7 +1,9 @@
 """Aborting the progress dialog, by its 中止 button and by Esc, in a meter
 block of 120 copies of 10 MB (an installer built with its own script,
 tests/wine/setup/scripts/abort.ost): the dialog closes, the copy under way
-completes, the stop notice follows, and no later line runs."""
+completes, the stop notice follows, and no later line runs. Closing the
+main window (End Task) once the folder's work folder is in use stops the
+run the same way and removes the work folder."""
 import os
 import sys
 import time
@@ -13,6 +15,7 @@ import setup_e2e as se  # noqa: E402
 PARTS = 120
 PART_SIZE = 10 << 20
 DEST = r"C:\OrvaltAbort"
+WORK_FOLDER = DEST + r"\~ORVALT.$$$"
 
 
 def make_payload(s):
@@ -50,10 +53,18 @@ def abort_run(s, dist, how):
     check(1028 in controls and 2 in controls, "the meter and the 中止 button are there")
     s.command(question, 6)  # はい: the copies run on
     started = time.time()
+    if how == "close":
+        # From the folder's 33rd copy on, partial files go to its work folder.
+        while not os.path.isdir(s.unix(WORK_FOLDER)) and time.time() - started < 120:
+            time.sleep(0.02)
+        check(os.path.isdir(s.unix(WORK_FOLDER)), "the work folder is in use")
     while len(copied(s)) < 4 and time.time() - started < 60:
         time.sleep(0.02)
     s.screenshot(f"progress_meter_{how}.png")  # the meter part filled
-    if how == "button":
+    if how == "close":
+        main = [w for w in s.windows() if w["class"] == "OrvaltClass"]
+        check(len(main) == 1 and s.close(main[0]), "WM_CLOSE sent to the main window")
+    elif how == "button":
         left, top, right, bottom = controls[2]["rect"]
         s.click((left + right) // 2, (top + bottom) // 2)
     else:
@@ -74,12 +85,13 @@ def abort_run(s, dist, how):
     check(done == [f"part{i:03d}.bin" for i in range(1, len(done) + 1)], "copies in script order")
     check(not os.path.exists(s.unix(DEST + r"\after")), "later lines of the block never ran")
     check(not os.path.exists(s.unix(DEST + r"\end")), "lines after the block never ran")
+    check(not os.path.exists(s.unix(WORK_FOLDER)), "no work folder left")
 
 
 def scenario():
     with Session("setup_abort") as s:
         dist = make_payload(s)
-        for how in ("button", "Esc"):
+        for how in ("button", "Esc", "close"):
             abort_run(s, dist, how)
             for name in copied(s):
                 os.remove(os.path.join(s.unix(DEST), name))

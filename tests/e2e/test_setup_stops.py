@@ -36,7 +36,13 @@ def silent_runs(s):
         se.press(s, w, "Return")
     check(s.wait_exit(proc, 30) == se.EXIT_STOPPED, "exit code 1: stopped")
 
+    # Nothing installed yet: the uninstall section is skipped, and the exit
+    # code says so.
     dist = se.make_dist(s, "Silent")
+    proc = se.start(s, dist, "-u", "-s")
+    code, texts = se.finish(s, proc)
+    check(code == se.EXIT_NOT_INSTALLED and not texts, f"uninstalling nothing exits with 5 silently ({code}, {texts})")
+
     proc = s.start(os.path.join(dist, "Setup.exe"), "-s", cwd=dist)
     seen = set()
     end = time.time() + 60

@@ -117,9 +117,14 @@ def uninstall(s):
     check(install_radio is not None and install_radio["checked"] == 1, "the choice opens on install")
 
     second = se.start(s, dist)
-    check(s.wait_exit(second, 30) == 0, "a second Setup.exe exits with 0")
+    check(s.wait_exit(second, 30) == se.EXIT_ANOTHER_RUNS, "a second Setup.exe exits with 3: another installer runs")
     front = s.foreground()
     check(front is not None and front["hwnd"] == w["hwnd"], "the open page came to the front")
+    # A deployment batch that starts Setup.exe -s meanwhile learns that it
+    # installed nothing.
+    batch = se.start(s, dist, "-s")
+    check(s.wait_exit(batch, 30) == se.EXIT_ANOTHER_RUNS, "a second Setup.exe -s exits with 3, not 0")
+    check(s.windows(se.SELECT), "the first installer's page stays")
 
     se.press(s, w, "alt+u")
     uninstall_radio = s.control(w, 1010)

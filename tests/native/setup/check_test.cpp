@@ -71,6 +71,7 @@ const char* const kGood =
     "\t\tmove Klvo.exe \"%DEFDIR%Klvo.exe\" \"exe\"\n"
     "\t\tcopy Setup.exe \"%DEFDIR%System\\Rouninst.exe\"\n"
     "\t\tregsetvalue 2 \"K\" \"\" 1 \"%DEFDIR%Klvo.exe\"\n"
+    "\t\tregsetvalue 2 \"software\\X\" \"path\" 1 \"%DEFDIR%\"\n"
     "\tendmeter\n"
     "\tddestart\n"
     "\tstartmeter\n"
@@ -188,6 +189,41 @@ TEST_F(Checker, NoEndLine) {
     Check("del a\nend");  // after the last LF: no line
     ExpectOnly(-1, sc::CheckError, "no end line");
     Check("del a\nEND\n");
+    EXPECT_TRUE(found.empty());
+}
+
+// The uninstall section runs only for an installed copy that defaultdirchk
+// found before welcome, in a folder that defaultdirfromreg read from where
+// the installation recorded it.
+TEST_F(Checker, UninstallSectionThatCanNeverRun) {
+    const std::string read = "defaultdirfromreg 2 \"SOFTWARE\\V\\P\" \"Folder\"\n";
+    const std::string install =
+        "startinstall\nregsetvalue 2 \"SOFTWARE\\V\\P\" \"Folder\" 1 \"%DEFDIR%\"\nendinstall\n";
+    const std::string uninstall = "startuninstall\ndel \"%DEFDIR%p.exe\"\nenduninstall\nend\n";
+    Check(read + "welcome 3 x\n" + install + uninstall);
+    ExpectOnly(5, sc::CheckError, "the uninstall section never runs: no defaultdirchk before welcome");
+    Check(read + "welcome 3 x\ndefaultdirchk\n" + install + uninstall);
+    ExpectOnly(6, sc::CheckError, "no defaultdirchk before welcome");
+    // Inside the install section it does not run when uninstalling.
+    Check(read + "startinstall\ndefaultdirchk\nendinstall\nwelcome 3 x\n" + install + uninstall);
+    ExpectOnly(8, sc::CheckError, "no defaultdirchk before welcome");
+    Check("defaultdirchk\n" + read + "welcome 3 x\n" + install + uninstall);
+    ExpectOnly(6, sc::CheckError, "no defaultdirfromreg before the defaultdirchk of line 1");
+    // A value the installation never writes: another name, another root,
+    // or written only by the uninstall section.
+    Check("defaultdirfromreg 2 \"SOFTWARE\\V\\P\" \"Path\"\ndefaultdirchk\nwelcome 3 x\n" + install + uninstall);
+    ExpectOnly(6, sc::CheckError, "the install section never writes the key and value that defaultdirfromreg "
+                                  "reads at line 1");
+    Check("defaultdirfromreg 1 \"SOFTWARE\\V\\P\" \"Folder\"\ndefaultdirchk\nwelcome 3 x\n" + install + uninstall);
+    ExpectOnly(6, sc::CheckError, "never writes");
+    Check(read + "defaultdirchk\nwelcome 3 x\nstartuninstall\nregsetvalue 2 \"SOFTWARE\\V\\P\" \"Folder\" 1 x\n"
+          "enduninstall\nend\n");
+    ExpectOnly(3, sc::CheckError, "never writes");
+    // Names match in any case; without welcome the check only has to come
+    // before the section; a section that holds nothing is no finding.
+    Check("defaultdirfromreg 2 \"software\\v\\p\" \"FOLDER\"\ndefaultdirchk\n" + install + uninstall);
+    EXPECT_TRUE(found.empty()) << found[0].reason;
+    Check("welcome 3 x\n" + install + "startuninstall\n;nothing\nenduninstall\nend\n");
     EXPECT_TRUE(found.empty());
 }
 
