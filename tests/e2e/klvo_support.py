@@ -87,9 +87,44 @@ def popup_gone(s, timeout=5):
     return False
 
 
-def bring_to_front(s, window, settle=1.8):
-    """Makes window the foreground window and lets two ticks pass."""
-    s.activate(window)
-    time.sleep(settle)
+def eventually(condition, timeout=10):
+    """True once condition() holds, polled up to the deadline."""
+    end = time.time() + timeout * TIME_SCALE
+    while True:
+        if condition():
+            return True
+        if time.time() >= end:
+            return False
+        time.sleep(0.2)
+
+
+def ime_reads(s):
+    """How many times Kelvo has read an IME (every tick reads one)."""
+    count = s.reg_query(SIM + r"\Record", "GetCount")
+    return int(count, 0) if count else 0
+
+
+def ticks_pass(s, n=2, timeout=10):
+    """Waits until Kelvo has read the IME of the window in front n more times."""
+    start = ime_reads(s)
+    return eventually(lambda: ime_reads(s) >= start + n, timeout)
+
+
+def in_front(s, window):
     fg = s.foreground()
     return fg is not None and fg["hwnd"] == window["hwnd"]
+
+
+def bring_to_front(s, window, ticks=2):
+    """Makes window the foreground window (polled up to a deadline) and
+    waits until Kelvo's ticks have looked at it."""
+    s.activate(window)
+    if not eventually(lambda: in_front(s, window)):
+        return False
+    ticks_pass(s, ticks)
+    return in_front(s, window)
+
+
+def answers(s, window, limit_ms=500):
+    """True when the window's thread takes a message within the limit."""
+    return s.wintool("answers", window["hwnd"], limit_ms)[0] == 0

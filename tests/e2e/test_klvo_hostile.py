@@ -2,12 +2,19 @@
 the change key's release does not make the next pop-up close at once; IME
 records whose description (50 bytes) and file name (80 bytes) fill their
 fields with no terminator are shown, listed and saved as exactly those
-bytes."""
+bytes; an application in front whose window stops answering takes neither
+Kelvo nor its keys with it (the simulated IME calls, like the real ones,
+wait for the window's thread), and once it answers again the keys work on
+it as before. F3 stands for the on/off key (変換 has no reliable X key in
+Xvfb). While the application hangs the hot keys are posted to Kelvo as the
+system posts them: under Wine a key typed on X passes through the thread
+of the window in front, which holds it while it hangs."""
 import time
 
 from harness import Session, check, run
-from klvo_support import (KELVO, SIM, bring_to_front, flash_windows, install_imes, popup_gone, start_app,
-                          start_kelvo, window_ime)
+from klvo_support import (IMES, KELVO, SIM, WM_HOTKEY, WM_SYSCOMMAND, SC_RESTORE, answers, bring_to_front, eventually,
+                          flash_windows, install_imes, popup_gone, records, start_app, start_kelvo, window_ime,
+                          window_open)
 from test_klvoui_display import start_restored
 from test_klvoui_imes import excluded_in_registry, open_dialog
 
@@ -90,7 +97,49 @@ def full_width_records():
         check(s.reg_query(SIM + r"\IME", "2") is not None, "the stand-in IMEs are still configured")
 
 
+def hung_application():
+    with Session("klvo_hostile_hang") as s:
+        install_imes(s)
+        s.reg_add(KELVO + r"\Key", "OnOffVKey", "REG_DWORD", 114)
+        app = start_app(s, "Hanging app", "hang")
+        proc, main = start_kelvo(s)
+        check(bring_to_front(s, app), "the test application is in front")
+        check(window_ime(s, app) is None and window_open(s, app) == 0, "with the first IME, closed")
+
+        s.reg_add(SIM, "Hang", "REG_DWORD", 1)
+        check(eventually(lambda: not answers(s, app)), "its window stops answering")
+        before = len(records(s))
+        s.wintool("message", main["hwnd"], WM_HOTKEY, 4096, 0)
+        s.wintool("message", main["hwnd"], WM_HOTKEY, 4112, 0)
+        s.menu(main, 3040)
+        about = s.wait_window("^Kelvoのバージョン情報$", timeout=10)
+        check(about is not None, "after F2 and F3 Kelvo's menu still opens its About box")
+        s.screenshot("hung_about.png")
+        s.command(about, 1)
+        check(s.wait_window("^Kelvoのバージョン情報$", timeout=10, gone=True), "which closes with OK")
+        s.wintool("message", main["hwnd"], WM_SYSCOMMAND, SC_RESTORE, 0)
+        check(eventually(lambda: [w for w in s.windows("^Kelvo$") if w["iconic"] == 0]),
+              "Kelvo's window is restored and painted while the application hangs")
+        s.screenshot("hung_restored.png")
+        touched = [r for r in records(s)[before:] if "%08X" % app["hwnd"] in r]
+        check(not touched, f"the hung window was left alone ({touched})")
+
+        s.reg_add(SIM, "Hang", "REG_DWORD", 0)
+        check(eventually(lambda: answers(s, app)), "the application answers again")
+        check(bring_to_front(s, app), "and comes back to the front")
+        names = [name for name, _ in IMES]
+        now = window_ime(s, app) or names[0]
+        following = names[(names.index(now) + 1) % len(names)]
+        s.key("F2")
+        check(eventually(lambda: window_ime(s, app) == following), f"F2 switches it from {now} to {following} again")
+        s.key("F3")
+        check(eventually(lambda: window_open(s, app) == 1), "F3 opens its IME again")
+        s.close(main)
+        check(s.wait_exit(proc, 15) == 0, "Klvo.exe exits with code 0")
+
+
 def scenario():
+    hung_application()
     popup_closed_early()
     full_width_records()
 
