@@ -311,9 +311,9 @@ static void RaiseRunningCopy()
     HWND running = nullptr;
     for (int tries = 0; tries < 20 && !(running = FindWindowA(MainClass, nullptr)); ++tries) Sleep(250);
     if (!running) return;
-    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
     HWND popup = GetLastActivePopup(running);
     if (!popup) popup = running;
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
     SetForegroundWindow(popup);
     BringWindowToTop(popup);
 }
