@@ -4,9 +4,11 @@ sound=True), so Wine reports one device and the key dialog's sound group is
 enabled. Test plays the wave named in the dialog; F2 with "サウンドを再生"
 ticked switches, shows the pop-up and plays the stored wave: the samples
 that reach the device are exactly the wave's data. A missing file, an empty
-setting, an empty file and a device that refuses to open change nothing
-else: the switch and the pop-up still happen, at once, and nothing reaches
-the device; the next switch with the device back is heard again.
+setting, an empty file, a file on a drive that does not exist, a file over
+Kelvo's limit of 256 KiB and a device that refuses to open change nothing
+else: the switch and the pop-up still happen, at once, with no box, and
+nothing reaches the device; the next switch with the device back is heard
+again.
 
 The device that refuses to open stands in for a busy one. On Windows 95 a
 wave device that another program holds fails to open and PlaySound with
@@ -115,6 +117,7 @@ def scenario():
         test_wave = write_wave(os.path.join(folder, "test.wav"), tone(50, 12000, RATE // 4))
         ding_wave = write_wave(os.path.join(folder, "ding.wav"), tone(37, 20000, RATE // 5))
         open(os.path.join(folder, "empty.wav"), "wb").close()
+        write_wave(os.path.join(folder, "long.wav"), tone(41, 9000, 131051))   # 262,146 bytes: the limit + 2
         check(test_wave != ding_wave, "two different waves to tell apart")
 
         app = start_app(s, "Sound target")
@@ -153,9 +156,12 @@ def scenario():
 
         # Files that give no sound: each is read again at the key press.
         for what, path in (("a missing file", r"C:\sounds\missing.wav"), ("an empty setting", ""),
-                           ("an empty file", r"C:\sounds\empty.wav")):
+                           ("an empty file", r"C:\sounds\empty.wav"), ("a drive that does not exist", r"Q:\ding.wav"),
+                           ("a file over the size limit", r"C:\sounds\long.wav")):
             s.reg_add(SOUND_EVENT, "", "REG_SZ", path)
             switch_with_sound(s, app, what)
+            boxes = [w for w in s.windows() if w["class"] == "#32770" and w["pid"] == main["pid"]]
+            check(not boxes, f"{what}: no box ({boxes})")
 
         # A device that refuses to open: its output file cannot be created
         # (a folder stands in its place).

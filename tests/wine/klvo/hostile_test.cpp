@@ -327,6 +327,24 @@ static void PopUpClosedEarly(HWND main, HWND w)
     CHECK(FlashPainted == 0 && FlashClosePending == 0);
 }
 
+static void SoundOnMissingDrive(HWND main, HWND w)
+{
+    Group("a sound on a drive that does not exist: the switch and the pop-up, and no box");
+    PutText(SoundEvent, "", "Q:\\Media\\ding.wav");
+    Settings.PlaySound = 1;
+    SetSimIme(w, "SIMIMEA.IME");
+    CHECK(Front(w));
+    SendMessageA(main, WM_HOTKEY, ID_CHANGE_KEY, 0);
+    CHECK_STR(SimIme(w), "SIMIMEB.IME");
+    CHECK(IsWindow(g_flashWindow) && FlashPainted);
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&box);
+    CHECK(box == nullptr);
+    Pump(50);
+    CHECK(!IsWindow(g_flashWindow));
+    Settings.PlaySound = 0;
+}
+
 static int g_flashCreated;
 static LRESULT CALLBACK CountFlashCreation(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -419,6 +437,7 @@ int main()
     FullWidthRecords(main, first);
     IconPath();
     PopUpClosedEarly(main, first);
+    SoundOnMissingDrive(main, first);
     HandlesOfWindowsGone(main, first, second);
     OnOffWithoutFront(main, first, second);
     DestroyWindow(main);
