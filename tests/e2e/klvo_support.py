@@ -125,6 +125,40 @@ def bring_to_front(s, window, ticks=2):
     return in_front(s, window)
 
 
+def hold_change_key(s, expect_popup=True):
+    """Presses F2 and keeps it down until the pop-up is up (polled), or,
+    when none is expected, until Kelvo's ticks go on (the key was handled);
+    returns the pop-ups up then. The caller releases the key."""
+    s.key_down("F2")
+    if expect_popup:
+        eventually(lambda: flash_windows(s))
+    else:
+        ticks_pass(s, 2)
+    return flash_windows(s)
+
+
+def main_window(s):
+    found = [w for w in s.windows() if w["class"] == "KelvoClass"]
+    return found[0] if found else None
+
+
+def restore_main(s, main):
+    """Restores Kelvo's minimised window; the window once it is restored."""
+    s.wintool("message", main["hwnd"], WM_SYSCOMMAND, SC_RESTORE, 0)
+    eventually(lambda: (main_window(s) or {}).get("iconic") == 0)
+    return main_window(s)
+
+
+def tap_change_key(s):
+    """F2 down and up a tenth of a second later, as a hand taps it. (A press
+    and release only milliseconds apart, as "xdotool key" makes them, now
+    and then leaves Wine's async key state at "down" until the next key
+    event.)"""
+    s.key_down("F2")
+    time.sleep(0.1)
+    s.key_up("F2")
+
+
 def answers(s, window, limit_ms=500):
     """True when the window's thread takes a message within the limit."""
     return s.wintool("answers", window["hwnd"], limit_ms)[0] == 0

@@ -9,12 +9,11 @@ it as before. F3 stands for the on/off key (変換 has no reliable X key in
 Xvfb). While the application hangs the hot keys are posted to Kelvo as the
 system posts them: under Wine a key typed on X passes through the thread
 of the window in front, which holds it while it hangs."""
-import time
 
 from harness import Session, check, run
 from klvo_support import (IMES, KELVO, SIM, WM_HOTKEY, WM_SYSCOMMAND, SC_RESTORE, answers, bring_to_front, eventually,
-                          flash_windows, install_imes, popup_gone, records, start_app, start_kelvo, window_ime,
-                          window_open)
+                          flash_windows, hold_change_key, install_imes, popup_gone, records, start_app, start_kelvo,
+                          ticks_pass, window_ime, window_open)
 from test_klvoui_display import start_restored
 from test_klvoui_imes import excluded_in_registry, open_dialog
 
@@ -32,10 +31,10 @@ def app_in_front_of(s, title, start):
     return app, proc, main
 
 
-def press_and_hold(s, seconds, shot=None):
-    """Presses F2 and keeps it down; the pop-ups up after the given time."""
-    s.key_down("F2")
-    time.sleep(seconds)
+def press_and_hold(s, shot=None):
+    """Presses F2 and keeps it down; the pop-ups still up at a second look
+    after the first one appeared."""
+    hold_change_key(s)
     if shot:
         s.screenshot(shot)
     return flash_windows(s)
@@ -45,15 +44,15 @@ def popup_closed_early():
     with Session("klvo_hostile_popup") as s:
         install_imes(s)
         app, proc, main = app_in_front_of(s, "Held key", start_kelvo)
-        first = press_and_hold(s, 1.2)
+        first = press_and_hold(s)
         check(len(first) == 1, f"the first pop-up is up while F2 is held ({first})")
         if first:
             s.close(first[0])
         check(popup_gone(s), "the first pop-up is closed while F2 is still held")
         s.key_up("F2")
-        time.sleep(1)
+        ticks_pass(s, 1)                      # the key's handler has ended: ticks go on
 
-        second = press_and_hold(s, 1.5, "second_popup_held.png")
+        second = press_and_hold(s, "second_popup_held.png")
         check(len(second) == 1 and second[0]["text"] == "試験用IME C",
               f"the second pop-up stays up while F2 is held ({second})")
         s.key_up("F2")
@@ -70,13 +69,13 @@ def full_width_records():
               "the test IMEs fill both fields")
         s.reg_add(KELVO + r"\Key", "UseSameImeForAllApps", "REG_DWORD", 0)
         app, proc, main = app_in_front_of(s, "Full fields", start_restored)
-        seen = press_and_hold(s, 1.2, "full_width_popup.png")
+        seen = press_and_hold(s, "full_width_popup.png")
         s.key_up("F2")
         check(len(seen) == 1 and seen[0]["text"] == WIDE,
               f"the pop-up's title is the 50-byte description, nothing after it ({seen})")
         check(popup_gone(s), "the pop-up closes after the release")
         check(window_ime(s, app) == LONG_NAME, "the application was given the whole 80-byte name")
-        time.sleep(2)                         # ticks: the display takes the new IME
+        ticks_pass(s, 2)                      # the display takes the new IME
         s.screenshot("full_width_display.png")
 
         dialog = open_dialog(s, main)
@@ -85,7 +84,7 @@ def full_width_records():
               f"the used list shows exactly the three descriptions ({lists.get(102)})")
         s.select(dialog, 102, 1)
         s.command(dialog, 103)
-        time.sleep(0.5)
+        eventually(lambda: {c["id"]: c.get("items") for c in s.children(dialog)}.get(106))
         lists = {c["id"]: c.get("items") for c in s.children(dialog)}
         check(lists.get(106) == [WIDE], f"the not-used list shows exactly the description ({lists.get(106)})")
         s.screenshot("full_width_dialog.png")

@@ -20,7 +20,8 @@ import struct
 import time
 
 from harness import Session, check, run
-from klvo_support import IMES, KELVO, bring_to_front, flash_windows, install_imes, popup_gone, start_app, window_ime
+from klvo_support import (IMES, KELVO, bring_to_front, eventually, hold_change_key, install_imes, popup_gone, start_app,
+                          window_ime)
 from test_klvoui_display import start_restored
 from test_klvoui_keys import controls, open_dialog
 
@@ -67,11 +68,9 @@ def played(s, expected_size=0, timeout=5):
 
 
 def press_change_key(s, shot=None):
-    """Holds F2 for a second; returns the pop-ups seen meanwhile and the
-    seconds from the release until no pop-up was left (None: one stayed)."""
-    s.key_down("F2")
-    time.sleep(1.0)
-    seen = flash_windows(s)
+    """Holds F2 until the pop-up is up; returns the pop-ups seen meanwhile and
+    the seconds from the release until no pop-up was left (None: one stayed)."""
+    seen = hold_change_key(s)
     if shot:
         s.screenshot(shot)
     s.key_up("F2")
@@ -130,12 +129,11 @@ def scenario():
         check(c[PLAY_SOUND]["checked"] == 0 and all(c[i]["enabled"] == 0 for i in (SOUND_FILE, SOUND_TEST, SOUND_BROWSE)),
               "sound off: the file name, Test and Browse wait for the tick")
         s.key("alt+p")
-        time.sleep(0.5)
+        eventually(lambda: controls(s, dialog)[SOUND_TEST]["enabled"] == 1)
         c = controls(s, dialog)
         check(c[PLAY_SOUND]["checked"] == 1 and all(c[i]["enabled"] == 1 for i in (SOUND_FILE, SOUND_TEST, SOUND_BROWSE)),
               "ticked: the file name, Test and Browse are enabled")
         s.settext(dialog, SOUND_FILE, r"C:\sounds\test.wav")
-        time.sleep(0.3)
         s.screenshot("sound_group_enabled.png")
 
         # Test plays the wave named in the edit, before OK stores it.

@@ -5,7 +5,7 @@ keeps its own IME. In a dialog the IME of its first Edit control counts."""
 
 from harness import Session, check, run
 from klvo_support import (IMES, KELVO, bring_to_front, eventually, install_imes, records, set_window_ime, start_app,
-                          start_kelvo, ticks_pass, window_ime)
+                          start_kelvo, tap_change_key, ticks_pass, window_ime)
 
 A, B, C = (name for name, _ in IMES)
 
@@ -62,7 +62,7 @@ def dialog_targets(s):
     check(dialog["class"] == "#32770" and len(edit) == 1, "the dialog application has one Edit control")
     proc, main = start_kelvo(s)
     check(bring_to_front(s, dialog), "the dialog application is in front")
-    s.key("F2", delay=0.1)
+    tap_change_key(s)
     check(eventually(lambda: window_ime(s, edit[0]) == B) and window_ime(s, dialog) is None,
           "F2 switches the Edit control of the dialog, not the dialog")
     check(bring_to_front(s, plain), "a dialog without an Edit control is in front")
