@@ -115,9 +115,10 @@ def in_front(s, window):
     return fg is not None and fg["hwnd"] == window["hwnd"]
 
 
-def bring_to_front(s, window, ticks=2):
+def bring_to_front(s, window, ticks=2, settle=None):
     """Makes window the foreground window (polled up to a deadline) and
-    waits until Kelvo's ticks have looked at it."""
+    waits until Kelvo's ticks have looked at it. (settle, the fixed wait of
+    older callers, is no longer needed: both waits are polled.)"""
     s.activate(window)
     if not eventually(lambda: in_front(s, window)):
         return False
