@@ -70,8 +70,8 @@ void OnTimerTick()
     HWND front = GetForegroundWindow();
     HWND top = TopLevelOf(front);
     HWND target = FindImeTarget(front);
-    // A window that does not answer is not looked at on this tick: when it
-    // answers again, it is taken as a window that has just come to the front.
+    // A window that does not answer is not looked at on this tick, nor is
+    // it taken as the window in front: it is looked at once it answers.
     if (target && !WindowAnswers(target)) {
         BusyFlag = 0;
         return;
