@@ -2,8 +2,9 @@
 // the wrong size or length, names and paths that would be cut between the
 // bytes of a character, IME records whose text fields fill them to the last
 // byte with no terminator, an IME file whose path does not fit, the on/off
-// key with no window in front, a pop-up closed before the key's release, and
-// window handles kept after their windows were gone.
+// key with no window in front, a pop-up closed before the key's release, a
+// sound file on a drive that does not exist, and window handles kept after
+// their windows were gone.
 #include "checks.h"
 
 #include <string.h>

@@ -1,6 +1,7 @@
 // The switcher's Win32 layer over the simulated IME system: the cycle
-// through the real enumeration, switching a window, the tracking tick on
-// real foreground windows, the change key and its pop-up, the on/off key,
+// through the real enumeration (also one that goes round for ever),
+// switching a window, the tracking tick on real foreground windows (a
+// handle of another thread, an imposition that never takes), the change key and its pop-up, the on/off key,
 // the menu help, the help-file lookup and the dialog placement. Also
 // measures the time from WM_HOTKEY to the pop-up's first paint.
 #include "checks.h"
