@@ -13,7 +13,7 @@ of the window in front, which holds it while it hangs."""
 from harness import Session, check, run
 from klvo_support import (IMES, KELVO, SIM, WM_HOTKEY, WM_SYSCOMMAND, SC_RESTORE, answers, bring_to_front, eventually,
                           flash_windows, hold_change_key, install_imes, popup_gone, records, start_app, start_kelvo,
-                          ticks_pass, window_ime, window_open)
+                          tap_change_key, ticks_pass, window_ime, window_open)
 from test_klvoui_display import start_restored
 from test_klvoui_imes import excluded_in_registry, open_dialog
 
@@ -129,8 +129,9 @@ def hung_application():
         names = [name for name, _ in IMES]
         now = window_ime(s, app) or names[0]
         following = names[(names.index(now) + 1) % len(names)]
-        s.key("F2")
+        tap_change_key(s)
         check(eventually(lambda: window_ime(s, app) == following), f"F2 switches it from {now} to {following} again")
+        check(popup_gone(s), "its pop-up closes at the release")
         s.key("F3")
         check(eventually(lambda: window_open(s, app) == 1), "F3 opens its IME again")
         s.close(main)
