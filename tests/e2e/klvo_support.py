@@ -144,9 +144,11 @@ def main_window(s):
 
 
 def restore_main(s, main):
-    """Restores Kelvo's minimised window; the window once it is restored."""
+    """Restores Kelvo's minimised window; the window once it is restored,
+    in front, and Kelvo has ticked since."""
     s.wintool("message", main["hwnd"], WM_SYSCOMMAND, SC_RESTORE, 0)
-    eventually(lambda: (main_window(s) or {}).get("iconic") == 0)
+    eventually(lambda: (main_window(s) or {}).get("iconic") == 0 and in_front(s, main))
+    ticks_pass(s, 1)
     return main_window(s)
 
 

@@ -65,6 +65,7 @@ def dialog_targets(s):
     tap_change_key(s)
     check(eventually(lambda: window_ime(s, edit[0]) == B) and window_ime(s, dialog) is None,
           "F2 switches the Edit control of the dialog, not the dialog")
+    ticks_pass(s, 2)                            # a tick takes B as the IME in force
     check(bring_to_front(s, plain), "a dialog without an Edit control is in front")
     check(eventually(lambda: window_ime(s, plain) == B), "it is set through the dialog window itself (B imposed)")
     s.close(main)
