@@ -37,7 +37,8 @@ def settings_survive(s):
     s.close(main)
     check(s.wait_exit(proc, 15) == 0, "Klvo.exe exits with code 0")
     check(s.reg_query(KELVO + r"\Window", "StatusBar") == "0x0", "StatusBar 0 is stored")
-    check(s.reg_query(KELVO + r"\Window", "XPos") == "0x78", "XPos is stored")
+    xpos = s.reg_query(KELVO + r"\Window", "XPos")
+    check(xpos == "0x78", f"XPos is stored ({xpos})")
 
     proc, main = start_kelvo(s)
     main = restore_main(s, main)
