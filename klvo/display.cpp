@@ -15,7 +15,8 @@ constexpr int LabelWidth = 122;      // the label column; the value well starts 
 constexpr int ValueLeft = 130;
 constexpr int ValueRight = 14;
 constexpr UINT LabelFormat = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
-constexpr UINT ValueFormat = DT_SINGLELINE | DT_VCENTER;
+// Titles and IME names are text: an '&' in them is drawn, as FitText measured it.
+constexpr UINT ValueFormat = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
 
 // Both windows draw with the system's Shift-JIS face at 12 pixels.
 HFONT CreateDisplayFont()

@@ -121,11 +121,13 @@ static void PaintFlash(HWND window, HDC dc)
     COLORREF oldBack = SetBkColor(dc, GetSysColor(COLOR_3DLIGHT));
     const char *name = FlashIme.description;
     RECT measure = {0, 0, 0, 0};
-    DrawTextA(dc, name, -1, &measure, DT_CALCRECT | DT_SINGLELINE);
+    // The IME's name is text: an '&' in it is drawn and measured as one.
+    DrawTextA(dc, name, -1, &measure, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     Box textBox;
     int centred = PlaceFlashText(l.content, bx, measure.right, &textBox);
     RECT text = ToRect(textBox);
-    DrawTextA(dc, name, -1, &text, centred ? DT_SINGLELINE | DT_VCENTER | DT_CENTER : DT_SINGLELINE | DT_VCENTER);
+    DrawTextA(dc, name, -1, &text,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (centred ? DT_CENTER : 0));
     SetTextColor(dc, oldText);
     SetBkColor(dc, oldBack);
 }

@@ -61,14 +61,16 @@ static void OnChangeKey()
     if (!FlashShownInRun && !GetForegroundWindow()) return;     // no pop-up yet in this run
     BusyFlag = 1;
     HWND target = FindImeTarget(GetForegroundWindow());
-    if (!SwitchToNextIme(target, &FlashIme)) {
+    // A hung application keeps its IME: the key returns at once. (With no
+    // window in front the switch is still asked of the system.)
+    if ((target && !WindowAnswers(target)) || !SwitchToNextIme(target, &FlashIme)) {
         BusyFlag = 0;
         return;
     }
     CreateFlashWindow();
     if (Settings.PlaySound) {
         LoadSoundFile();
-        PlaySoundA(Settings.SoundFile, nullptr, SND_FILENAME | SND_NOWAIT | SND_ASYNC);
+        PlaySoundFile(Settings.SoundFile, SND_FILENAME | SND_NOWAIT | SND_ASYNC);
     }
     WaitForKeyRelease();
     // A pop-up closed before the release (or never created) needs no
@@ -104,14 +106,14 @@ static void OnOnOffKey()
     // Without a window in front there is nothing to open or close: a null
     // window would make the child walk below run over every top-level window.
     HWND window = GetForegroundWindow();
-    if (!window) return;
+    if (!window || !WindowAnswers(window)) return;
     BusyFlag = 1;
     int open = GetImeOpen(window) ? 0 : 1;
     SetImeOpen(window, open);
     ThreadOwner owner = {0, 0, nullptr};
     owner.thread = GetWindowThreadProcessId(window, &owner.process);
     EnumChildWindows(window, FindForeignChild, (LPARAM)&owner);
-    if (owner.found) SetImeOpen(owner.found, open);
+    if (owner.found && WindowAnswers(owner.found)) SetImeOpen(owner.found, open);
     BusyFlag = 0;
 }
 

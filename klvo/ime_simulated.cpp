@@ -29,6 +29,10 @@
 //                      "SendIMEMessageExA 000200C4 GETOPEN = 0".
 //                      IMPGetIMEA and IMPQueryIMEA, which the program calls
 //                      all the time, only count: "GetCount", "QueryCount".
+//
+// Like the real calls, every call about a window first reaches that
+// window's thread: a message sent to the window, which waits for as long
+// as that thread does not answer.
 #include "ime.h"
 
 static const char Root[] = "Software\\KelvoTest";
@@ -115,6 +119,13 @@ static HKEY OpenWindowKey(HWND window)
     return OpenKey(path);
 }
 
+// Waits, as the system's IME calls can, until the window's thread has
+// taken a message.
+static void ReachWindow(HWND window)
+{
+    if (window && IsWindow(window)) SendMessageA(window, WM_NULL, 0, 0);
+}
+
 // The n-th installed IME (from 0): file name and description.
 static int InstalledIme(int n, char *name, int nameSize, char *description, int descriptionSize)
 {
@@ -194,6 +205,7 @@ BOOL SystemImeGet(HWND window, IMEPROA *record)
 {
     Count("GetCount");
     if (!window || !IsWindow(window)) return FALSE;
+    ReachWindow(window);
     HKEY key = OpenWindowKey(window);
     if (!key) return FALSE;
     char name[81];
@@ -215,6 +227,7 @@ BOOL SystemImeSet(HWND window, IMEPROA *record)
 {
     char name[sizeof record->szName + 1];
     lstrcpynA(name, (const char *)record->szName, sizeof name);
+    ReachWindow(window);
     BOOL ok = FALSE;
     if (window && IsWindow(window) && !ReadRootNumber("FailSet", 0) && LookUpIme(name, nullptr)) {
         HKEY key = OpenWindowKey(window);
@@ -232,6 +245,7 @@ BOOL SystemImeSet(HWND window, IMEPROA *record)
 BOOL ImeEnable(HWND window, BOOL enable)
 {
     BOOL previous = TRUE;
+    ReachWindow(window);
     HKEY key = window ? OpenWindowKey(window) : nullptr;
     if (key) {
         previous = ReadNumber(key, "Enabled", 1) != 0;
@@ -252,6 +266,7 @@ LRESULT ImeSendMessage(HWND window, HGLOBAL block)
     WPARAM argument = ime->wParam;
     GlobalUnlock(block);
 
+    ReachWindow(window);
     LRESULT result = 0;
     char line[80];
     HKEY key = window && IsWindow(window) ? OpenWindowKey(window) : nullptr;

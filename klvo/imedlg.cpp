@@ -4,6 +4,7 @@
 // excluded list in the system's order.
 #include "klvo.h"
 #include "ime.h"
+#include "core/core.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ void FillImeLists(HWND dialog, int usedId, int unusedId)
     SendDlgItemMessageA(dialog, usedId, LB_RESETCONTENT, 0, 0);
     ImeEntry ime;
     memset(&ime, 0, sizeof(ime));
-    while (ImeQuery(&ime)) {
+    for (int n = 0; n < MostInstalledImes && ImeQuery(&ime); ++n) {
         int listId = IsExcludedIme(ime.name) ? unusedId : usedId;
         SendDlgItemMessageA(dialog, listId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ime.description));
     }
@@ -53,7 +54,7 @@ int StoreExcludedImes(HWND dialog, int unusedId)
     int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     ImeEntry ime;
     memset(&ime, 0, sizeof(ime));
-    while (ImeQuery(&ime)) {
+    for (int n = 0; n < MostInstalledImes && ImeQuery(&ime); ++n) {
         if (InList(list, count, ime.description)) AddExcludedIme(ime.name);
     }
     return 1;

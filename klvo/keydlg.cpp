@@ -127,7 +127,7 @@ void OnTest(HWND dialog)
 {
     // The edit text plays, even before OK stores it.
     ReadSoundEdit(dialog);
-    PlaySoundA(g_soundPath, nullptr, TestSoundFlags);
+    PlaySoundFile(g_soundPath, TestSoundFlags);
 }
 
 // The Open dialog on the wave files; true when a file was chosen into path.

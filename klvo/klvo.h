@@ -41,6 +41,7 @@ int RegisterKelvoClasses(HINSTANCE instance);
 
 // --- foreground tracking (tracking.cpp) ---
 extern HWND LastTopWindow;
+extern DWORD LastTopThread;           // the thread of LastTopWindow
 extern char ShownAppTitle[TextSize];
 extern ImeEntry CurrentIme;
 extern BOOL ImeKnown;
@@ -48,6 +49,14 @@ extern int ImposingFlag;
 extern int BusyFlag;
 HWND TopLevelOf(HWND window);
 HWND FindImeTarget(HWND window);
+// How long a window's thread has to take a message before the switcher
+// leaves the window alone: a thread that is working answers within a few
+// milliseconds; a quarter second keeps well inside one tick (750 ms) and
+// is not felt at a key press.
+constexpr UINT AnswerLimit = 250;
+// 1 when window's thread takes a message within AnswerLimit (a window of
+// the switcher's own thread always does); 0 for a hung one or no window.
+int WindowAnswers(HWND window);
 void OnTimerTick();
 
 // --- IME catalogue and switching (imecycle.cpp) ---
@@ -82,6 +91,15 @@ void LoadSettings();
 void SaveSettings();
 void LoadSoundFile();
 void SaveSoundFile();
+// The largest sound file played. PlaySoundA reads the whole file into
+// memory before it plays: on an 8 MB machine, where Windows 95 and the
+// application in front already fill most of the memory, 256 KiB (1/32 of
+// it) still comes without paging; it holds six seconds of 22 kHz 16-bit
+// mono, far more than a switch needs.
+constexpr DWORD MostSoundBytes = 256 * 1024;
+// PlaySoundA of a file when it is found and within MostSoundBytes; a file
+// that is missing, too large or on a drive that is gone plays nothing.
+void PlaySoundFile(const char *path, DWORD flags);
 
 // --- display and status bar (display.cpp) ---
 void PaintMain(HWND mainWindow, HDC dc);

@@ -80,8 +80,9 @@ static LRESULT OnCreate(HWND window)
     EnableMenuItem(GetSystemMenu(window, FALSE), SC_SIZE, MF_BYCOMMAND | MF_GRAYED);
     CheckMenuItem(GetMenu(window), IDM_STATUSBAR, Settings.StatusBar ? MF_CHECKED : MF_UNCHECKED);
     LastTopWindow = TopLevelOf(GetForegroundWindow());
+    LastTopThread = GetWindowThreadProcessId(LastTopWindow, nullptr);
     GetWindowTextA(LastTopWindow, ShownAppTitle, sizeof ShownAppTitle);
-    ImeKnown = ImeGet(LastTopWindow, &CurrentIme);
+    ImeKnown = WindowAnswers(LastTopWindow) && ImeGet(LastTopWindow, &CurrentIme);
     RegisterKey(window, ID_CHANGE_KEY, Settings.ChangeKeyModifier, Settings.ChangeVKey);
     RegisterKey(window, ID_ONOFF_KEY, Settings.OnOffKeyModifier, Settings.OnOffVKey);
     TrackTimer = SetTimer(window, ID_TRACK_TIMER, 750, nullptr);
@@ -243,7 +244,8 @@ static LRESULT OnMenuSelect(WPARAM wParam, LPARAM lParam)
 static LRESULT OnImeReport(WPARAM wParam, LPARAM lParam)
 {
     if (wParam == IR_IMESELECT && lParam == 1) {
-        ImeKnown = ImeGet(TopLevelOf(GetForegroundWindow()), &CurrentIme);
+        HWND top = TopLevelOf(GetForegroundWindow());
+        ImeKnown = WindowAnswers(top) && ImeGet(top, &CurrentIme);
         InvalidateDisplay();
     }
     return 0;
@@ -300,17 +302,25 @@ int RegisterKelvoClasses(HINSTANCE instance)
     return RegisterClassA(&flash) != 0;
 }
 
-// Raises the running copy (or the dialog it has open); 1 when there is one.
-static int RaiseRunningCopy()
+// Brings the running copy forward: its main window restored when it is
+// minimised, and the dialog it has open (else the main window) in front.
+// A copy started at the same moment may not have its window yet: it is
+// given a few seconds to make it.
+static void RaiseRunningCopy()
 {
-    HWND running = FindWindowA(MainClass, nullptr);
-    if (!running) return 0;
+    HWND running = nullptr;
+    for (int tries = 0; tries < 20 && !(running = FindWindowA(MainClass, nullptr)); ++tries) Sleep(250);
+    if (!running) return;
     HWND popup = GetLastActivePopup(running);
     if (!popup) popup = running;
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(popup);
     BringWindowToTop(popup);
-    if (IsIconic(popup)) ShowWindow(popup, SW_RESTORE);
-    return 1;
 }
+
+// The name that one running copy holds; the system decides at once which
+// of two copies started together made it.
+static const char RunningMutex[] = "KelvoRunning";
 
 static int IsWindows95()
 {
@@ -331,7 +341,14 @@ static void RefusePlatform(HINSTANCE instance)
 int KelvoMain(HINSTANCE instance)
 {
     g_instance = instance;
-    if (RaiseRunningCopy()) return 0;
+    // A sound or icon on a disk that has been taken out is skipped quietly,
+    // as any missing file: no "drive not ready" box over the pop-up.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // Kept to the end of the process, which releases it.
+    if (CreateMutexA(nullptr, FALSE, RunningMutex) && GetLastError() == ERROR_ALREADY_EXISTS) {
+        RaiseRunningCopy();
+        return 0;
+    }
     if (!IsWindows95()) {
         RefusePlatform(instance);
         return 0;

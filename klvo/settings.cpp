@@ -2,6 +2,7 @@
 // Registry work is silent: a value that cannot be read leaves its field as
 // it was, and a failed write is ignored.
 #include "klvo.h"
+#include <mmsystem.h>
 #include "core/core.h"
 
 SettingsRecord Settings = {
@@ -175,4 +176,21 @@ void SaveSoundFile()
     if (!key) return;
     RegSetValueExA(key, "", 0, REG_SZ, (const BYTE *)Settings.SoundFile, lstrlenA(Settings.SoundFile) + 1);
     RegCloseKey(key);
+}
+
+void PlaySoundFile(const char *path, DWORD flags)
+{
+    // Found as PlaySoundA finds it: the name as given, else on the search path.
+    char found[MAX_PATH];
+    char *filePart;
+    DWORD n = SearchPathA(nullptr, path, nullptr, sizeof found, found, &filePart);
+    if (n == 0 || n >= sizeof found) return;
+    HANDLE file = CreateFileA(found, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD high = 0;
+    DWORD size = GetFileSize(file, &high);
+    CloseHandle(file);
+    if (high != 0 || size > MostSoundBytes) return;     // also INVALID_FILE_SIZE
+    PlaySoundA(found, nullptr, flags);
 }

@@ -6,6 +6,7 @@
 #include "core/core.h"
 
 HWND LastTopWindow;
+DWORD LastTopThread;
 char ShownAppTitle[TextSize];
 ImeEntry CurrentIme;
 BOOL ImeKnown;
@@ -46,6 +47,15 @@ HWND FindImeTarget(HWND window)
     return window;
 }
 
+int WindowAnswers(HWND window)
+{
+    // The IME calls wait for the window's thread; a hung application would
+    // take the switcher, its hot keys and its window with it. A thread that
+    // does not take a harmless message within the limit is left alone.
+    DWORD_PTR result;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, AnswerLimit, &result) != 0;
+}
+
 static int SameIme(const ImeEntry *a, const ImeEntry *b)
 {
     return lstrcmpA(a->name, b->name) == 0;
@@ -59,8 +69,19 @@ void OnTimerTick()
     TickFacts facts = {};
     HWND front = GetForegroundWindow();
     HWND top = TopLevelOf(front);
-    facts.windowChanged = top != LastTopWindow;
+    HWND target = FindImeTarget(front);
+    // A window that does not answer is not looked at on this tick, nor is
+    // it taken as the window in front: it is looked at once it answers.
+    if (target && !WindowAnswers(target)) {
+        BusyFlag = 0;
+        return;
+    }
+    // A handle alone does not name a window for long: a window created
+    // within one tick may get the handle of one just destroyed.
+    DWORD thread = GetWindowThreadProcessId(top, nullptr);
+    facts.windowChanged = top != LastTopWindow || thread != LastTopThread;
     LastTopWindow = top;
+    LastTopThread = thread;
 
     char title[TextSize];
     title[0] = 0;
@@ -70,7 +91,6 @@ void OnTimerTick()
         facts.titleChanged = 1;
     }
 
-    HWND target = FindImeTarget(front);
     ImeEntry probe;
     memset(&probe, 0, sizeof probe);
     facts.readOk = ImeGet(target, &probe) != 0;

@@ -43,7 +43,7 @@ void ExcludedClear(ExcludedImeTable *table, const NameStore *store)
 NextImeAnswer ChooseNextIme(const char *reference, const ExcludedImeTable *excluded, const ImeWalk *walk)
 {
     int haveFirst = 0, firstIsReference = 0, passed = 0;
-    while (walk->next(walk->context)) {
+    for (int steps = 0; steps < MostInstalledImes && walk->next(walk->context); ++steps) {
         const char *name = walk->name(walk->context);
         if (ExcludedContains(excluded, name)) continue;
         if (passed) {

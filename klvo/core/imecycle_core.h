@@ -33,9 +33,16 @@ struct ImeWalk {
     void (*keep)(void *context, int which); // copy the IME moved to aside as `which`
 };
 enum { KeptFirst = 0, KeptSuccessor = 1 };
+// The most IMEs one walk looks at. An IME's keyboard layout is numbered
+// E000 to E0FF in its high word, so a system holds at most 256 of them; a
+// walk that gets further is going round in circles (two layouts naming the
+// same IME file make the system's enumeration return to an earlier entry)
+// and ends there.
+constexpr int MostInstalledImes = 256;
 enum NextImeAnswer { NoNextIme = 0, TakeFirst = 1, TakeSuccessor = 2 };
 
 // The IME after reference (nullptr: the first eligible one counts as the
 // current one), skipping excluded IMEs and wrapping round after the last.
 // NoNextIme when no IME is eligible or reference is the only eligible one.
+// The walk ends after MostInstalledImes steps whatever the system answers.
 NextImeAnswer ChooseNextIme(const char *reference, const ExcludedImeTable *excluded, const ImeWalk *walk);

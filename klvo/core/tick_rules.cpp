@@ -12,9 +12,11 @@ TickOutcome DecideTick(const TickFacts &f)
         } else if (f.useSameIme && f.windowChanged && f.imeKnown) {
             out.impose = 1;         // only when the front window changes and the last IME was known
             out.imposing = 1;
-        } else if (f.imposing) {
+        } else if (f.imposing && f.imposing < ImposeTickLimit) {
             out.impose = 1;         // the earlier imposition has not taken effect yet
+            out.imposing = f.imposing + 1;
         } else {
+            out.imposing = 0;       // given up after the limit: follow what the window reports
             out.takeProbe = 1;      // the application runs another IME: follow it
             out.redraw = 1;
         }

@@ -87,9 +87,81 @@ def popup_gone(s, timeout=5):
     return False
 
 
-def bring_to_front(s, window, settle=1.8):
-    """Makes window the foreground window and lets two ticks pass."""
-    s.activate(window)
-    time.sleep(settle)
+def eventually(condition, timeout=10):
+    """True once condition() holds, polled up to the deadline."""
+    end = time.time() + timeout * TIME_SCALE
+    while True:
+        if condition():
+            return True
+        if time.time() >= end:
+            return False
+        time.sleep(0.2)
+
+
+def ime_reads(s):
+    """How many times Kelvo has read an IME (every tick reads one)."""
+    count = s.reg_query(SIM + r"\Record", "GetCount")
+    return int(count, 0) if count else 0
+
+
+def ticks_pass(s, n=2, timeout=10):
+    """Waits until Kelvo has read the IME of the window in front n more times."""
+    start = ime_reads(s)
+    return eventually(lambda: ime_reads(s) >= start + n, timeout)
+
+
+def in_front(s, window):
     fg = s.foreground()
     return fg is not None and fg["hwnd"] == window["hwnd"]
+
+
+def bring_to_front(s, window, ticks=2, settle=None):
+    """Makes window the foreground window (polled up to a deadline) and
+    waits until Kelvo's ticks have looked at it. (settle, the fixed wait of
+    older callers, is no longer needed: both waits are polled.)"""
+    s.activate(window)
+    if not eventually(lambda: in_front(s, window)):
+        return False
+    ticks_pass(s, ticks)
+    return in_front(s, window)
+
+
+def hold_change_key(s, expect_popup=True):
+    """Presses F2 and keeps it down until the pop-up is up (polled), or,
+    when none is expected, until Kelvo's ticks go on (the key was handled);
+    returns the pop-ups up then. The caller releases the key."""
+    s.key_down("F2")
+    if expect_popup:
+        eventually(lambda: flash_windows(s))
+    else:
+        ticks_pass(s, 2)
+    return flash_windows(s)
+
+
+def main_window(s):
+    found = [w for w in s.windows() if w["class"] == "KelvoClass"]
+    return found[0] if found else None
+
+
+def restore_main(s, main):
+    """Restores Kelvo's minimised window; the window once it is restored,
+    in front, and Kelvo has ticked since."""
+    s.wintool("message", main["hwnd"], WM_SYSCOMMAND, SC_RESTORE, 0)
+    eventually(lambda: (main_window(s) or {}).get("iconic") == 0 and in_front(s, main))
+    ticks_pass(s, 1)
+    return main_window(s)
+
+
+def tap_change_key(s):
+    """F2 down and up a tenth of a second later, as a hand taps it. (A press
+    and release only milliseconds apart, as "xdotool key" makes them, now
+    and then leaves Wine's async key state at "down" until the next key
+    event.)"""
+    s.key_down("F2")
+    time.sleep(0.1)
+    s.key_up("F2")
+
+
+def answers(s, window, limit_ms=500):
+    """True when the window's thread takes a message within the limit."""
+    return s.wintool("answers", window["hwnd"], limit_ms)[0] == 0

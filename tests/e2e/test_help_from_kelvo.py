@@ -33,7 +33,7 @@ def close_help(s):
 def expect_topic(s, title, what, shot):
     window = s.wait_window(HELP_WINDOW, 20)
     check(window is not None, f"{what} opens the help window")
-    time.sleep(1.5)
+    k.eventually(lambda: help_topic(s) == title)
     topic = help_topic(s)
     check(topic == title, f"{what} shows the topic {title!r} (shown: {topic!r})")
     s.screenshot(shot)
@@ -73,10 +73,9 @@ def scenario():
 
         # A minimised window gets its keys as system keys, which the F1
         # accelerator does not take: restore it first, as a user would.
-        s.wintool("message", kelvo["hwnd"], k.WM_SYSCOMMAND, k.SC_RESTORE, 0)
-        time.sleep(1)
+        kelvo = k.restore_main(s, kelvo)
         s.activate(kelvo)
-        time.sleep(1)
+        k.eventually(lambda: k.in_front(s, kelvo))
         s.key("F1")
         expect_topic(s, "Kelvo ヘルプの目次", "F1", "f1-contents.png")
 
@@ -108,7 +107,7 @@ def scenario():
         for w in s.windows("ヘルプ"):
             if w["class"] != "KelvoClass":
                 s.close(w)
-        time.sleep(1)
+        k.eventually(lambda: not [w for w in s.windows("ヘルプ") if w["class"] != "KelvoClass"])
 
         os.remove(os.path.join(folder, "System", "Klvo.hlp"))
         s.menu(kelvo, 3010)

@@ -5,30 +5,17 @@ opens the help, which closes with the program."""
 import time
 
 from harness import Session, check, run
-from klvo_support import (KELVO, SC_RESTORE, WM_SYSCOMMAND, bring_to_front, flash_windows, install_imes,
-                          start_app, start_kelvo)
+from klvo_support import (KELVO, bring_to_front, eventually, hold_change_key, in_front, install_imes, main_window,
+                          restore_main, start_app, start_kelvo)
 
 SOUND_EVENT = r"HKCU\AppEvents\Schemes\Apps\Kelvo\KelvoIMEChange\.Current"
-
-
-def main_window(s):
-    found = [w for w in s.windows() if w["class"] == "KelvoClass"]
-    return found[0] if found else None
-
-
-def restore(s, main):
-    s.wintool("message", main["hwnd"], WM_SYSCOMMAND, SC_RESTORE, 0)
-    time.sleep(1.0)
-    return main_window(s)
 
 
 def quit_while_held(s):
     app = start_app(s, "Held target")
     proc, main = start_kelvo(s)
     check(bring_to_front(s, app), "the test application is in front")
-    s.key_down("F2")
-    time.sleep(1.0)
-    check(len(flash_windows(s)) == 1, "F2 is held and the pop-up is up")
+    check(len(hold_change_key(s)) == 1, "F2 is held and the pop-up is up")
     s.close(main)
     code = s.wait_exit(proc, 15)
     s.key_up("F2")
@@ -39,21 +26,22 @@ def settings_survive(s):
     s.reg_add(KELVO + r"\Window", "XPos", "REG_DWORD", 120)
     s.reg_add(KELVO + r"\Window", "YPos", "REG_DWORD", 90)
     proc, main = start_kelvo(s)
-    main = restore(s, main)
+    main = restore_main(s, main)
     check(main is not None and main["rect"][:2] == [120, 90], f"the stored position is used ({main})")
     height = main["rect"][3] - main["rect"][1]
     s.menu(main, 1010)
-    time.sleep(0.8)
+    lower = lambda: (lambda m: m is not None and m["rect"][3] - m["rect"][1] == height - 22)(main_window(s))
+    check(eventually(lower), "the status bar off makes the window 22 lower")
     main = main_window(s)
-    check(main["rect"][3] - main["rect"][1] == height - 22, "the status bar off makes the window 22 lower")
     s.screenshot("status_bar_off.png")
     s.close(main)
     check(s.wait_exit(proc, 15) == 0, "Klvo.exe exits with code 0")
     check(s.reg_query(KELVO + r"\Window", "StatusBar") == "0x0", "StatusBar 0 is stored")
-    check(s.reg_query(KELVO + r"\Window", "XPos") == "0x78", "XPos is stored")
+    xpos = s.reg_query(KELVO + r"\Window", "XPos")
+    check(xpos == "0x78", f"XPos is stored ({xpos})")
 
     proc, main = start_kelvo(s)
-    main = restore(s, main)
+    main = restore_main(s, main)
     check(main["rect"][:2] == [120, 90] and main["rect"][3] - main["rect"][1] == height - 22,
           f"after a restart: same place, still without status bar ({main['rect']})")
     s.close(main)
@@ -72,8 +60,7 @@ def cancel_saves_sound(s):
         time.sleep(0.3)
     check(dialog is not None, "the key settings dialog opens")
     s.command(dialog, 2)
-    time.sleep(1.0)
-    check(s.reg_query(SOUND_EVENT, "") == "", "Cancel still writes the (empty) sound path")
+    check(eventually(lambda: s.reg_query(SOUND_EVENT, "") == ""), "Cancel still writes the (empty) sound path")
     s.close(main)
     check(s.wait_exit(proc, 15) == 0, "Klvo.exe exits with code 0")
 
@@ -90,9 +77,9 @@ def help_window(s, gone=False):
 
 def help_follows(s):
     proc, main = start_kelvo(s)
-    main = restore(s, main)
+    main = restore_main(s, main)
     s.activate(main)
-    time.sleep(0.5)
+    eventually(lambda: in_front(s, main))
     s.key("F1")
     check(help_window(s) is not None, "F1 opens the help file's contents")
     s.screenshot("help_f1.png")

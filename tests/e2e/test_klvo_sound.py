@@ -4,9 +4,11 @@ sound=True), so Wine reports one device and the key dialog's sound group is
 enabled. Test plays the wave named in the dialog; F2 with "サウンドを再生"
 ticked switches, shows the pop-up and plays the stored wave: the samples
 that reach the device are exactly the wave's data. A missing file, an empty
-setting, an empty file and a device that refuses to open change nothing
-else: the switch and the pop-up still happen, at once, and nothing reaches
-the device; the next switch with the device back is heard again.
+setting, an empty file, a file on a drive that does not exist, a file over
+Kelvo's limit of 256 KiB and a device that refuses to open change nothing
+else: the switch and the pop-up still happen, at once, with no box, and
+nothing reaches the device; the next switch with the device back is heard
+again.
 
 The device that refuses to open stands in for a busy one. On Windows 95 a
 wave device that another program holds fails to open and PlaySound with
@@ -18,7 +20,8 @@ import struct
 import time
 
 from harness import Session, check, run
-from klvo_support import IMES, KELVO, bring_to_front, flash_windows, install_imes, popup_gone, start_app, window_ime
+from klvo_support import (IMES, KELVO, bring_to_front, eventually, hold_change_key, install_imes, popup_gone, start_app,
+                          window_ime)
 from test_klvoui_display import start_restored
 from test_klvoui_keys import controls, open_dialog
 
@@ -50,26 +53,36 @@ def forget_played(s):
         os.remove(s.sound_file)
 
 
-def played(s, expected_size=0, timeout=5):
+def sound_of(data):
+    """The samples of raw 16-bit data, silence left out."""
+    return [v for v in struct.unpack("<%dh" % (len(data) // 2), data[:len(data) // 2 * 2]) if v != 0]
+
+
+def heard(got, wave):
+    """True when the device got exactly the wave's samples, in order. On a
+    busy machine Wine's mixer writes silence to the device when it falls
+    behind, so silence between them does not count."""
+    return got is not None and sound_of(got) == sound_of(wave)
+
+
+def played(s, wave=None, timeout=5):
     """What reached the device since forget_played: None when nothing did.
-    Waits until expected_size bytes are there (or the time is up)."""
+    With wave, waits until all of it is there (or the time is up)."""
+    def read():
+        if not os.path.exists(s.sound_file):
+            return None
+        with open(s.sound_file, "rb") as f:
+            return f.read()
     end = time.time() + timeout
-    while time.time() < end:
-        if os.path.exists(s.sound_file) and os.path.getsize(s.sound_file) >= expected_size > 0:
-            break
+    while time.time() < end and not (wave is not None and heard(read(), wave)):
         time.sleep(0.2)
-    if not os.path.exists(s.sound_file):
-        return None
-    with open(s.sound_file, "rb") as f:
-        return f.read()
+    return read()
 
 
 def press_change_key(s, shot=None):
-    """Holds F2 for a second; returns the pop-ups seen meanwhile and the
-    seconds from the release until no pop-up was left (None: one stayed)."""
-    s.key_down("F2")
-    time.sleep(1.0)
-    seen = flash_windows(s)
+    """Holds F2 until the pop-up is up; returns the pop-ups seen meanwhile and
+    the seconds from the release until no pop-up was left (None: one stayed)."""
+    seen = hold_change_key(s)
     if shot:
         s.screenshot(shot)
     s.key_up("F2")
@@ -99,11 +112,11 @@ def switch_with_sound(s, app, what, expect_sound=None, shot=None, refused=False)
         check(not os.listdir(s.sound_file), f"{what}: nothing could reach the device")
         os.rmdir(s.sound_file)
         return
-    got = played(s, len(expect_sound) if expect_sound else 0, timeout=5 if expect_sound else 2)
+    got = played(s, expect_sound, timeout=5 if expect_sound else 2)
     if expect_sound is None:
         check(got is None, f"{what}: nothing reached the device ({None if got is None else len(got)} bytes)")
     else:
-        check(got == expect_sound, f"{what}: the device got exactly the wave's {len(expect_sound)} bytes of samples "
+        check(heard(got, expect_sound), f"{what}: the device got exactly the wave's {len(expect_sound)} bytes of samples "
                                    f"({None if got is None else len(got)} bytes)")
 
 
@@ -115,6 +128,7 @@ def scenario():
         test_wave = write_wave(os.path.join(folder, "test.wav"), tone(50, 12000, RATE // 4))
         ding_wave = write_wave(os.path.join(folder, "ding.wav"), tone(37, 20000, RATE // 5))
         open(os.path.join(folder, "empty.wav"), "wb").close()
+        write_wave(os.path.join(folder, "long.wav"), tone(41, 9000, 131051))   # 262,146 bytes: the limit + 2
         check(test_wave != ding_wave, "two different waves to tell apart")
 
         app = start_app(s, "Sound target")
@@ -127,19 +141,18 @@ def scenario():
         check(c[PLAY_SOUND]["checked"] == 0 and all(c[i]["enabled"] == 0 for i in (SOUND_FILE, SOUND_TEST, SOUND_BROWSE)),
               "sound off: the file name, Test and Browse wait for the tick")
         s.key("alt+p")
-        time.sleep(0.5)
+        eventually(lambda: controls(s, dialog)[SOUND_TEST]["enabled"] == 1)
         c = controls(s, dialog)
         check(c[PLAY_SOUND]["checked"] == 1 and all(c[i]["enabled"] == 1 for i in (SOUND_FILE, SOUND_TEST, SOUND_BROWSE)),
               "ticked: the file name, Test and Browse are enabled")
         s.settext(dialog, SOUND_FILE, r"C:\sounds\test.wav")
-        time.sleep(0.3)
         s.screenshot("sound_group_enabled.png")
 
         # Test plays the wave named in the edit, before OK stores it.
         forget_played(s)
         s.command(dialog, SOUND_TEST)
-        got = played(s, len(test_wave))
-        check(got == test_wave, f"Test played C:\\sounds\\test.wav: exactly its {len(test_wave)} bytes of samples "
+        got = played(s, test_wave)
+        check(heard(got, test_wave), f"Test played C:\\sounds\\test.wav: exactly its {len(test_wave)} bytes of samples "
                                 f"reached the device ({None if got is None else len(got)} bytes)")
 
         s.settext(dialog, SOUND_FILE, r"C:\sounds\ding.wav")
@@ -153,9 +166,12 @@ def scenario():
 
         # Files that give no sound: each is read again at the key press.
         for what, path in (("a missing file", r"C:\sounds\missing.wav"), ("an empty setting", ""),
-                           ("an empty file", r"C:\sounds\empty.wav")):
+                           ("an empty file", r"C:\sounds\empty.wav"), ("a drive that does not exist", r"Q:\ding.wav"),
+                           ("a file over the size limit", r"C:\sounds\long.wav")):
             s.reg_add(SOUND_EVENT, "", "REG_SZ", path)
             switch_with_sound(s, app, what)
+            boxes = [w for w in s.windows() if w["class"] == "#32770" and w["pid"] == main["pid"]]
+            check(not boxes, f"{what}: no box ({boxes})")
 
         # A device that refuses to open: its output file cannot be created
         # (a folder stands in its place).

@@ -1,9 +1,9 @@
 """Start-up: the refusal on a platform that is not Windows 95, and the
-single-instance rule (a second start restores the first and exits 0)."""
-import time
+single-instance rule (a second start restores the first and exits 0; two
+copies started at the same moment leave one running)."""
 
 from harness import Session, check, run
-from klvo_support import start_kelvo
+from klvo_support import eventually, start_kelvo
 
 REFUSAL = "Windows 95を使用してください。"
 
@@ -28,9 +28,9 @@ def single_instance():
         check(main["iconic"] == 1, "the first copy runs minimised")
         second = s.start(s.dist_file("Klvo.exe"), cwd=s.dist)
         check(s.wait_exit(second, 20) == 0, "the second copy exits with code 0")
-        time.sleep(1)
+        check(eventually(lambda: [w["iconic"] for w in s.windows() if w["class"] == "KelvoClass"] == [0]),
+              "the first copy is restored")
         mains = [w for w in s.windows() if w["class"] == "KelvoClass"]
-        check(len(mains) == 1 and mains[0]["iconic"] == 0, f"the first copy is restored ({mains})")
         s.screenshot("restored.png")
         check(first.poll() is None, "the first copy still runs")
         s.close(mains[0])
@@ -41,27 +41,38 @@ def dialog_raised():
     with Session("klvo_instance_dialog") as s:
         first, main = start_kelvo(s)
         s.menu(main, 3040)
-        end = time.time() + 10
-        dialog = None
-        while time.time() < end and dialog is None:
-            found = [w for w in s.windows() if w["class"] == "#32770" and w["pid"] == main["pid"]]
-            dialog = found[0] if found else None
-            time.sleep(0.3)
-        check(dialog is not None, "the first copy has its About dialog open")
-        app = s.start(s.testapp("gui_fgapp.exe"), "Other app")
-        check(s.wait_window("^Other app$") is not None, "another application is in front")
-        time.sleep(1)
+        dialogs = lambda: [w for w in s.windows() if w["class"] == "#32770" and w["pid"] == main["pid"]]
+        check(eventually(dialogs), "the first copy has its About dialog open")
+        dialog = dialogs()[0]
+        s.start(s.testapp("gui_fgapp.exe"), "Other app")
+        check(eventually(lambda: (s.foreground() or {}).get("text") == "Other app"), "another application is in front")
         second = s.start(s.dist_file("Klvo.exe"), cwd=s.dist)
         check(s.wait_exit(second, 20) == 0, "the second copy exits with code 0")
-        time.sleep(1)
-        fg = s.foreground()
-        check(fg is not None and fg["hwnd"] == dialog["hwnd"], f"the open dialog is raised ({fg})")
+        check(eventually(lambda: (s.foreground() or {}).get("hwnd") == dialog["hwnd"]),
+              f"the open dialog is raised ({s.foreground()})")
+        check([w["iconic"] for w in s.windows() if w["class"] == "KelvoClass"] == [0],
+              "with the main window restored")
         s.screenshot("dialog_raised.png")
         s.command(dialog, 1)
-        time.sleep(0.5)
+        check(eventually(lambda: not dialogs()), "OK closes the dialog")
         s.close(main)
         check(s.wait_exit(first, 15) == 0, "the first copy exits with code 0")
 
 
+def started_together():
+    with Session("klvo_instance_together") as s:
+        copies = [s.start(s.dist_file("Klvo.exe"), cwd=s.dist) for _ in range(2)]
+        check(eventually(lambda: sum(p.poll() is not None for p in copies) >= 1, 30),
+              "of two copies started together one exits")
+        ended = [p for p in copies if p.poll() is not None]
+        running = [p for p in copies if p.poll() is None]
+        check(len(ended) == 1 and ended[0].returncode == 0 and len(running) == 1,
+              f"with code 0, and the other runs ({[p.returncode for p in copies]})")
+        mains = [w for w in s.windows() if w["class"] == "KelvoClass"]
+        check(len(mains) == 1, f"one main window ({mains})")
+        s.close(mains[0])
+        check(s.wait_exit(running[0], 15) == 0, "the running copy exits with code 0")
+
+
 if __name__ == "__main__":
-    run(lambda: (refusal(), single_instance(), dialog_raised()))
+    run(lambda: (refusal(), single_instance(), dialog_raised(), started_together()))

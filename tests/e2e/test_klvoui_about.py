@@ -1,9 +1,9 @@
 """Kelvo's About box: the version from the program's version resource and
 the physical memory in kilobytes with one thousands separator."""
 import re
-import time
 
 from harness import Session, check, run
+from klvo_support import eventually, in_front
 from test_klvoui_display import start_restored
 
 DIALOG = "^Kelvoのバージョン情報$"
@@ -21,11 +21,12 @@ def scenario():
     with Session("klvoui_about") as s:
         proc, main = start_restored(s)
         s.activate(main)
-        time.sleep(0.5)
+        eventually(lambda: in_front(s, main))
         s.key("alt+h", "a")
         dialog = s.wait_window(DIALOG)
         check(dialog is not None, "About box opens from the Help menu")
-        time.sleep(0.5)
+        check(eventually(lambda: {x["id"]: x for x in s.children(dialog)}.get(312, {}).get("text")),
+              "with its memory line filled")
         c = {x["id"]: x for x in s.children(dialog)}
         check(c[304]["text"] == "Kelvo", "program name")
         check(c[314]["text"] == "Version 2.00", "version line from the version resource")

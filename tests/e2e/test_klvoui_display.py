@@ -1,9 +1,8 @@
 """Kelvo's restored window: the display with and without the status bar,
 the menu help in the status bar while the mouse or the keyboard moves over
 the menus, and the key hint after the change key becomes Shift+Ctrl+F2."""
-import time
-
 from harness import Session, check, run
+from klvo_support import eventually, in_front, restore_main, ticks_pass
 
 MAIN = "^Kelvo$"
 HINT_F2 = "日本語入力システムを切り替えるには、F2キーを押します。"
@@ -16,13 +15,10 @@ RECORD = r"HKCU\Software\KelvoTest\Record"
 def start_restored(s):
     """Starts Kelvo and restores its window; (process, window)."""
     proc = s.start(s.dist_file("Klvo.exe"), cwd=s.dist)
-    time.sleep(5)   # let the prefix's services come up before the first query
-    main = s.wait_window(MAIN)
+    main = s.wait_window(MAIN, timeout=30)
     check(main is not None and main["iconic"] == 1, "Kelvo starts minimised")
-    s.wintool("message", main["hwnd"], 0x0112, 0xF120, 0)   # WM_SYSCOMMAND SC_RESTORE
-    time.sleep(1.5)
-    main = s.wait_window(MAIN)
-    check(main["iconic"] == 0, "the window is restored")
+    main = restore_main(s, main)
+    check(main is not None and main["iconic"] == 0, "the window is restored")
     return proc, main
 
 
@@ -63,51 +59,46 @@ def scenario():
 
         # Status bar off and on again: the window shrinks by 22 and comes back.
         s.menu(main, 1010)
-        time.sleep(1)
+        check(eventually(lambda: size(s.wait_window(MAIN)) == (outer[0], outer[1] - 22)),
+              "window 22 pixels lower without status bar")
         main = s.wait_window(MAIN)
         check(status_bar(s, main) is None, "status bar gone after the first toggle")
-        check(size(main) == (outer[0], outer[1] - 22), "window 22 pixels lower without status bar")
         s.screenshot("no_status_bar.png")
         s.menu(main, 1010)
-        time.sleep(1)
+        check(eventually(lambda: size(s.wait_window(MAIN)) == outer),
+              "toggled twice the window keeps its outer size %s" % (outer,))
         main = s.wait_window(MAIN)
-        check(size(main) == outer, "toggled twice the window keeps its outer size %s" % (outer,))
-        check(status_text(s, main) == HINT_F2, "key hint back with the status bar")
+        check(eventually(lambda: status_text(s, main) == HINT_F2), "key hint back with the status bar")
 
         # Menu help under the mouse and the keyboard.
         s.activate(main)
-        time.sleep(0.5)
+        eventually(lambda: in_front(s, main))
         left, top = main["rect"][0], main["rect"][1]
         s.click(left + 30, top + 32)            # the View menu
-        time.sleep(0.8)
-        check(status_text(s, main) == "ステータスバーの設定とKelvo終了", "View menu help")
+        check(eventually(lambda: status_text(s, main) == "ステータスバーの設定とKelvo終了"), "View menu help")
         s.mouse_move(left + 60, top + 75)       # its Exit entry
-        time.sleep(0.8)
-        check(status_text(s, main) == "Kelvoの終了", "Exit entry help while hovering")
+        check(eventually(lambda: status_text(s, main) == "Kelvoの終了"), "Exit entry help while hovering")
         s.screenshot("menu_help.png")
         s.key("Right")
-        check(status_text(s, main) == "切替対象にする日本語入力システム(IME)の選択",
+        check(eventually(lambda: status_text(s, main) == "切替対象にする日本語入力システム(IME)の選択"),
               "first Options entry help")
         s.key("Down")
-        check(status_text(s, main) == "切替キーおよびON/OFFキーと、サウンドの設定",
+        check(eventually(lambda: status_text(s, main) == "切替キーおよびON/OFFキーと、サウンドの設定"),
               "key settings entry help")
         s.key("Right")
-        check(status_text(s, main) == "ヘルプの目次表示", "help contents entry help")
+        check(eventually(lambda: status_text(s, main) == "ヘルプの目次表示"), "help contents entry help")
         s.key("Escape", "Escape")
-        time.sleep(0.5)
-        check(status_text(s, main) == HINT_F2, "closing the menu brings the key hint back")
+        check(eventually(lambda: status_text(s, main) == HINT_F2), "closing the menu brings the key hint back")
         s.key("alt+space")
-        time.sleep(0.5)
-        check(status_text(s, main) == "", "the system menu empties the status bar")
+        check(eventually(lambda: status_text(s, main) == ""), "the system menu empties the status bar")
         s.key("Escape", "Escape")
-        time.sleep(0.5)
-        check(status_text(s, main) == HINT_F2, "key hint after the system menu")
+        check(eventually(lambda: status_text(s, main) == HINT_F2), "key hint after the system menu")
 
         # Key settings from the keyboard: Shift and Ctrl ticked with F2.
         s.key("alt+o", "k")
         dialog = s.wait_window("^キーの設定$")
         check(dialog is not None, "key settings dialog opens")
-        check(status_text(s, main) == "", "status bar empty while the dialog is open")
+        check(eventually(lambda: status_text(s, main) == ""), "status bar empty while the dialog is open")
         s.key("alt+s", "alt+c")
         ticks = {c["id"]: c.get("checked") for c in s.children(dialog)}
         check(ticks.get(204) == 1 and ticks.get(205) == 1 and ticks.get(206) == 0,
@@ -115,18 +106,16 @@ def scenario():
         s.screenshot("key_dialog.png")
         s.key("Return")
         check(s.wait_window("^キーの設定$", timeout=5, gone=True), "OK closes the dialog")
-        time.sleep(0.5)
-        check(status_text(s, main) == HINT_SHIFT_CTRL_F2, "key hint names Shift+Ctrl+F2")
+        check(eventually(lambda: status_text(s, main) == HINT_SHIFT_CTRL_F2), "key hint names Shift+Ctrl+F2")
         s.screenshot("hint_shift_ctrl_f2.png")
 
         # The hot key moved: F2 alone no longer switches, Shift+Ctrl+F2 does.
         before = len(switches(s))
         s.key("F2")
-        time.sleep(1.5)
+        ticks_pass(s, 2)
         check(len(switches(s)) == before, "F2 alone switches nothing")
         s.key("shift+ctrl+F2")
-        time.sleep(1.5)
-        check(len(switches(s)) == before + 1, "Shift+Ctrl+F2 switches the IME")
+        check(eventually(lambda: len(switches(s)) == before + 1), "Shift+Ctrl+F2 switches the IME")
 
         s.menu(main, 1020)
         check(s.wait_exit(proc, 20) == 0, "Kelvo exits")

@@ -5,14 +5,31 @@
 //   gui_fgapp TITLE dialog          a dialog (#32770) with a button and an Edit control
 //   gui_fgapp TITLE dialog-noedit   a dialog with buttons only
 //   gui_fgapp TITLE foreign-child   a frame window with a child window made by another thread
+//   gui_fgapp TITLE hang            a frame window with an Edit control whose thread stops
+//                                   answering while the DWORD HKCU\Software\KelvoTest
+//                                   "Hang" is not 0 (looked at ten times a second)
 #include <windows.h>
 #include <string.h>
 
 static HWND g_frame;
 
+static DWORD HangRequested()
+{
+    HKEY key;
+    DWORD value = 0, size = sizeof value;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\KelvoTest", 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    if (RegQueryValueExA(key, "Hang", nullptr, nullptr, (BYTE *)&value, &size) != ERROR_SUCCESS) value = 0;
+    RegCloseKey(key);
+    return value;
+}
+
 static LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
 {
     switch (m) {
+    case WM_TIMER:
+        // A hung application: the thread takes no message until the value goes.
+        while (HangRequested()) Sleep(100);
+        return 0;
     case WM_SIZE: {
         HWND child = GetWindow(w, GW_CHILD);
         if (child) MoveWindow(child, 10, 10, LOWORD(lp) - 20, HIWORD(lp) - 20, TRUE);
@@ -117,6 +134,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         RegisterClassA(&wc);
         g_frame = front = CreateWindowExA(0, "KelvoFgApp", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 320, 360,
                                           160, nullptr, nullptr, instance, nullptr);
+        if (!strcmp(mode, "hang")) SetTimer(front, 1, 100, nullptr);
         if (!strcmp(mode, "foreign-child")) {
             DWORD id;
             CloseHandle(CreateThread(nullptr, 0, ForeignChildThread, nullptr, 0, &id));

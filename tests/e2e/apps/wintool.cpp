@@ -14,6 +14,8 @@
 //   wintool menuselect HWND ITEM FLAGS    WM_MENUSELECT as when hovering an entry
 //   wintool message HWND MSG WPARAM LPARAM  post any message
 //   wintool hold PATH SECONDS             keep a file open, not shared for deletion
+//   wintool answers HWND MS               exit 0 when the window's thread takes a
+//                                         message within MS milliseconds
 //   wintool helpspy SECONDS               stand in for the help engine: print
 //                                         every request that WinHelpA sends
 #include <windows.h>
@@ -203,6 +205,10 @@ int main(int argc, char **argv)
     } else if (!strcmp(verb, "message") && argc > 5) {
         return PostMessageA(ParseWindow(argv[2]), strtoul(argv[3], nullptr, 0),
                             strtoull(argv[4], nullptr, 0), strtoll(argv[5], nullptr, 0)) ? 0 : 1;
+    } else if (!strcmp(verb, "answers") && argc > 3) {
+        DWORD_PTR result;
+        return SendMessageTimeoutA(ParseWindow(argv[2]), WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                   (UINT)atoi(argv[3]), &result) ? 0 : 1;
     } else if (!strcmp(verb, "helpspy") && argc > 2) {
         return HelpSpy(atoi(argv[2]));
     } else if (!strcmp(verb, "hold") && argc > 3) {

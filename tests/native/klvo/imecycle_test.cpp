@@ -30,10 +30,12 @@ struct Installed {
     size_t at = 0;
     std::string kept[2];
     int visited = 0;
+    bool endless = false;   // the enumeration goes round and round, as with two layouts of one IME file
 };
 int WalkNext(void *c)
 {
     auto *s = static_cast<Installed *>(c);
+    if (s->endless && s->at >= s->names.size()) s->at = 0;
     if (s->at >= s->names.size()) return 0;
     ++s->at;
     ++s->visited;
@@ -89,6 +91,21 @@ TEST_F(Cycle, StopsEnumeratingOnceTheSuccessorIsFound)
     Install({"A.IME", "B.IME", "C.IME", "D.IME"});
     EXPECT_EQ(Next("A.IME"), "B.IME");
     EXPECT_EQ(installed.visited, 2);
+}
+
+TEST_F(Cycle, AnEnumerationThatGoesRoundEnds)
+{
+    Install({"A.IME", "B.IME"});
+    installed.endless = true;
+    EXPECT_EQ(Next("A.IME"), "B.IME") << "a successor is still found";
+    installed.visited = 0;
+    EXPECT_EQ(Next("C.IME"), "A.IME") << "an IME not in the list: the first after the bound";
+    EXPECT_EQ(installed.visited, MostInstalledImes);
+    Exclude("A.IME");
+    Exclude("B.IME");
+    installed.visited = 0;
+    EXPECT_EQ(Next("A.IME"), "") << "every IME excluded";
+    EXPECT_EQ(installed.visited, MostInstalledImes);
 }
 
 TEST_F(Cycle, SkipsExcludedImes)

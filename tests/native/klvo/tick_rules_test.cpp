@@ -27,6 +27,28 @@ const Row Rows[] = {
     {"window changes while imposing: impose again", {1, 0, 1, 0, 1, 1, 1}, {1, 1, 0, 1, 1}},
 };
 
+TEST(TickRules, AnImpositionThatNeverTakesIsGivenUp)
+{
+    // The window keeps reporting its own IME; it is imposed on at most
+    // ImposeTickLimit times, then the display follows the window.
+    TickFacts facts = {1, 1, 1, 0, 1, 0, 1};
+    int impositions = 0;
+    TickOutcome out = {};
+    for (int tick = 0; tick < 3 * ImposeTickLimit; ++tick) {
+        out = DecideTick(facts);
+        impositions += out.impose;
+        if (out.takeProbe) break;
+        facts.windowChanged = facts.titleChanged = 0;
+        facts.imposing = out.imposing;
+    }
+    EXPECT_EQ(impositions, ImposeTickLimit);
+    EXPECT_TRUE(out.takeProbe && out.redraw);
+    EXPECT_EQ(out.imposing, 0);
+    facts.imposing = 0;
+    facts.sameIme = 1;
+    EXPECT_EQ(DecideTick(facts).impose, 0) << "once given up, nothing more is imposed";
+}
+
 TEST(TickRules, EverySituation)
 {
     for (const Row &row : Rows) {

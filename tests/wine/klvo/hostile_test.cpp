@@ -2,8 +2,9 @@
 // the wrong size or length, names and paths that would be cut between the
 // bytes of a character, IME records whose text fields fill them to the last
 // byte with no terminator, an IME file whose path does not fit, the on/off
-// key with no window in front, a pop-up closed before the key's release, and
-// window handles kept after their windows were gone.
+// key with no window in front, a pop-up closed before the key's release, a
+// sound file on a drive that does not exist, and window handles kept after
+// their windows were gone.
 #include "checks.h"
 
 #include <string.h>
@@ -327,6 +328,24 @@ static void PopUpClosedEarly(HWND main, HWND w)
     CHECK(FlashPainted == 0 && FlashClosePending == 0);
 }
 
+static void SoundOnMissingDrive(HWND main, HWND w)
+{
+    Group("a sound on a drive that does not exist: the switch and the pop-up, and no box");
+    PutText(SoundEvent, "", "Q:\\Media\\ding.wav");
+    Settings.PlaySound = 1;
+    SetSimIme(w, "SIMIMEA.IME");
+    CHECK(Front(w));
+    SendMessageA(main, WM_HOTKEY, ID_CHANGE_KEY, 0);
+    CHECK_STR(SimIme(w), "SIMIMEB.IME");
+    CHECK(IsWindow(g_flashWindow) && FlashPainted);
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, (LPARAM)&box);
+    CHECK(box == nullptr);
+    Pump(50);
+    CHECK(!IsWindow(g_flashWindow));
+    Settings.PlaySound = 0;
+}
+
 static int g_flashCreated;
 static LRESULT CALLBACK CountFlashCreation(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -419,6 +438,7 @@ int main()
     FullWidthRecords(main, first);
     IconPath();
     PopUpClosedEarly(main, first);
+    SoundOnMissingDrive(main, first);
     HandlesOfWindowsGone(main, first, second);
     OnOffWithoutFront(main, first, second);
     DestroyWindow(main);

@@ -1,11 +1,15 @@
 // The switcher's Win32 layer over the simulated IME system: the cycle
-// through the real enumeration, switching a window, the tracking tick on
-// real foreground windows, the change key and its pop-up, the on/off key,
+// through the real enumeration (also one that goes round for ever),
+// switching a window, the tracking tick on real foreground windows (a
+// handle of another thread, an imposition that never takes), the change key and its pop-up, the on/off key,
 // the menu help, the help-file lookup and the dialog placement. Also
 // measures the time from WM_HOTKEY to the pop-up's first paint.
 #include "checks.h"
 #include "klvo.h"
 #include "ime.h"
+#include "core/core.h"
+
+#include <string.h>
 
 static void InstallImes(int count)
 {
@@ -43,6 +47,18 @@ static void Cycle(HWND w)
     CHECK(!FindNextIme(&current, &next));
     CHECK_STR(next.name, "untouched");
     ReleaseImeState();
+
+    Group("two layouts of one IME file: the enumeration goes round, and the walk still ends");
+    PutText(SimImes, "3", "SIMIMEA.IME|試験用IME A");    // A, B, A, B, ... for ever
+    DWORD queries = GetDword("Software\\KelvoTest\\Record", "QueryCount", 0);
+    Name(&current, "SIMIMEC.IME");
+    CHECK(FindNextIme(&current, &next));
+    CHECK_STR(next.name, "SIMIMEA.IME");
+    CHECK_EQ(GetDword("Software\\KelvoTest\\Record", "QueryCount", 0) - queries, (DWORD)MostInstalledImes);
+    Name(&current, "SIMIMEA.IME");
+    CHECK(FindNextIme(&current, &next));
+    CHECK_STR(next.name, "SIMIMEB.IME");
+    InstallImes(3);
 
     Group("switching a window: IME off around IMPSetIMEA, result kept even on failure");
     SetSimIme(w, "SIMIMEA.IME");
@@ -116,6 +132,33 @@ static void Tracking(HWND first, HWND second)
     PutDword(path, "FailGet", 0);
     OnTimerTick();
     CHECK(ImeKnown);
+
+    Group("the same handle with another thread is another window");
+    CHECK(Front(second));
+    OnTimerTick();
+    SetSimIme(second, "SIMIMEA.IME");
+    LastTopThread = GetCurrentThreadId() + 1;      // the handle was a window of another thread
+    OnTimerTick();
+    CHECK_STR(SimIme(second), "SIMIMEC.IME");
+    CHECK_STR(CurrentIme.name, "SIMIMEC.IME");
+    CHECK(LastTopThread == GetCurrentThreadId());
+    OnTimerTick();
+    CHECK(!ImposingFlag);
+
+    Group("an imposition that never takes is given up, and the window's IME is shown");
+    PutDword(Sim, "FailSet", 1);
+    SetSimIme(first, "SIMIMEA.IME");
+    DWORD count = GetDword("Software\\KelvoTest\\Record", "Count", 0);
+    CHECK(Front(first));
+    for (int i = 0; i < 3 * ImposeTickLimit; ++i) OnTimerTick();
+    int sets = 0;
+    for (DWORD i = 0; i < GetDword("Software\\KelvoTest\\Record", "Count", 0) - count; ++i)
+        sets += strncmp(LastRecord((int)i), "IMPSetIMEA ", 11) == 0;
+    CHECK_EQ(sets, ImposeTickLimit);
+    CHECK(!ImposingFlag);
+    CHECK_STR(CurrentIme.name, "SIMIMEA.IME");
+    CHECK_STR(SimIme(first), "SIMIMEA.IME");
+    PutDword(Sim, "FailSet", 0);
 
     Group("option off: no IME is imposed");
     Settings.UseSameImeForAllApps = 0;
