@@ -42,9 +42,20 @@ const int kCleanupCopies = 4;
 CleanupCopy g_cleanupCopies[kCleanupCopies];
 int g_cleanupCount;
 
-// True while the file is still held by the first process: the deletion
-// failed for another reason than a missing file or a write-protected medium.
-// A read-only file (or one that does not exist) is given up at once.
+// How long the copy waits for a file in use: the first process holds its
+// file until it exits, which, after an interactive run, is when the user
+// confirms the closing notice. Ten minutes leave the user ample time for
+// that; a copy whose file is still held then gives up and leaves the file
+// (and, after an uninstallation, the folders that hold it).
+const int kInUseTicks = 600;
+int g_inUseTicks;
+
+// True while the file is held by a process, the first one running from it
+// as a rule: the deletion failed with a sharing violation, or with "access
+// denied" (which Windows 95 answers for an open file too) while the file
+// cannot be opened for writing for the same reason. Any other refusal (a
+// read-only file, a write-protected disk, a share that refuses deletion) is
+// final, and so is a file that does not exist.
 bool FileStillInUse(const char *path)
 {
     if (GetFileAttributesA(path) & FILE_ATTRIBUTE_READONLY)
@@ -52,7 +63,14 @@ bool FileStillInUse(const char *path)
     if (DeleteFileA(path))
         return false;
     DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_WRITE_PROTECT;
+    if (error == ERROR_ACCESS_DENIED) {
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_ACCESS_DENIED;
+    }
+    return (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) && ++g_inUseTicks < kInUseTicks;
 }
 
 // "X:" alone names the current folder of that drive, not its root: pruning
@@ -207,6 +225,9 @@ int CleanupAtEnd(bool uninstall)
     char ownPath[PathSize];
     if (!OwnProgramPath(ownPath))
         return 1;  // a cut name would make the copy delete another file
+    // The installer's own disk, when kept, keeps its Setup.exe.
+    if (!uninstall && DistributionKept())
+        return 1;
     // Beyond the slots a copy is not started, as one that cannot be.
     if (g_cleanupCount == kCleanupCopies)
         return 1;
@@ -252,12 +273,8 @@ void CleanupTick(HWND mainWindow, UINT_PTR timerId)
     if (haveFile && FileStillInUse(g_setup.cleanupFile))
         return;  // the next tick tries again
     KillTimer(mainWindow, timerId);
-    // The record of moved sources beside the installer's file, which the
-    // first process may have been stopped before deleting: the run had
-    // reached its end.
-    char record[PathSize];
-    if (haveFile && WithName(record, g_setup.cleanupFile, kMoveRecordName))
-        DeleteFileA(record);
+    // A record of moved sources beside the installer's file is left
+    // alone: only the run that wrote or used it deletes it (FinishMoves).
     if (timerId == UninstallTimer && g_setup.hasCleanupDir)
         PruneFolders(g_setup.cleanupDir);
     if (timerId == UninstallTimer && haveFile)

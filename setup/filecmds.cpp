@@ -16,6 +16,7 @@ struct ScannedSource {
     FILETIME lastWrite;
     uint32_t pathHash;
     unsigned block;
+    bool beside;  // found beside the installer, not in the current folder
 };
 
 ScannedSource *g_scanned;
@@ -49,12 +50,52 @@ void PrepareScannedSources()
     g_scannedLines = g_script.lineCount;
 }
 
-bool TakeScannedSource(const char *path, FILETIME *lastWrite, unsigned long long *size)
+// A relative name (no drive, not from a root) as the folder of the running
+// installer holds it: the distribution's files lie next to Setup.exe, also
+// when it was started by its full path from another current folder. False
+// for any other name, or when the name does not fit.
+bool BesideInstaller(char *out, const char *name)
+{
+    if (name[0] == '\\' || name[0] == '/' || name[0] == '\0' || name[1] == ':') return false;
+    char own[PathSize];
+    return OwnProgramPath(own) && WithName(out, own, name);
+}
+
+// GetFileInfo of a source. A relative source that the current folder lacks
+// is looked for beside the installer; path (PathSize bytes) then becomes the
+// name found.
+int FindSourceInfo(char *path, FILETIME *lastWrite, unsigned long long *size)
+{
+    if (GetFileInfo(path, lastWrite, size)) return 1;
+    char beside[PathSize];
+    if (!BesideInstaller(beside, path) || !GetFileInfo(beside, lastWrite, size)) return 0;
+    lstrcpyA(path, beside);
+    return 1;
+}
+
+// FindEarlierMove of a source, by its name in the current folder and then
+// by its name beside the installer (the one a run started from elsewhere
+// recorded).
+int FindEarlierSource(const char *source, char *placed, unsigned long long *size, FILETIME *lastWrite)
+{
+    char beside[PathSize];
+    return FindEarlierMove(source, placed, size, lastWrite) ||
+           (BesideInstaller(beside, source) && FindEarlierMove(beside, placed, size, lastWrite));
+}
+
+// What the scan read of the source of this step's line; path (PathSize
+// bytes) becomes the name the scan found it by.
+bool TakeScannedSource(char *path, FILETIME *lastWrite, unsigned long long *size)
 {
     int32_t line = g_script.currentLine;
     if (g_scanned == nullptr || line < 0 || line >= g_scannedLines) return false;
     ScannedSource &entry = g_scanned[line];
     if (entry.block != g_block || entry.pathHash != PathHash(path)) return false;
+    char beside[PathSize];
+    if (entry.beside) {
+        if (!BesideInstaller(beside, path)) return false;
+        lstrcpyA(path, beside);
+    }
     *lastWrite = entry.lastWrite;
     *size = entry.size;
     return true;
@@ -115,15 +156,25 @@ int g_nextWorkSlot;
 // in a folder of about this many files: the first copies into a folder
 // write their partial file beside the destination.
 const int kCopiesBeforeWorkFolder = 32;
+// The count of a folder where a work folder cannot be made (a share that
+// lets files be created but not folders): it never gets one.
+const int kNoWorkFolder = -0x40000000;
+// The name the old file takes while a new one replaces it.
+const char kAsideFileName[] = "~ORVOLD.$$$";
 
 // The partial file of a copy to destination: beside it, or, once the
 // folder has had its first copies, in the folder's work folder (made
-// then). work is the work folder, or empty. In a folder too deep for a
-// work folder the partial file stays beside the destination.
-bool WorkPaths(char *work, char *partial, const char *destination)
+// then). work is the work folder, or empty; found is the folder's entry
+// in the list, -1 for a destination without a folder part, which needs
+// no work folder. In a folder too deep for a work folder the partial file
+// stays beside the destination.
+bool WorkPaths(char *work, char *partial, const char *destination, int *found)
 {
     char folder[PathSize];
+    *found = -1;
     if (!WithName(folder, destination, "")) return false;
+    work[0] = '\0';
+    if (folder[0] == '\0') return WithName(partial, destination, kPartialFileName) != 0;
     int slot = 0;
     while (slot < kWorkSlots && !sc::EqualNoCase(g_workFolders[slot], folder)) ++slot;
     if (slot == kWorkSlots) {
@@ -133,6 +184,7 @@ bool WorkPaths(char *work, char *partial, const char *destination)
         lstrcpyA(g_workFolders[slot], folder);
         g_workCopies[slot] = 0;
     }
+    *found = slot;
     if (++g_workCopies[slot] > kCopiesBeforeWorkFolder && PathInFolder(work, folder, kPartialFileName) &&
         PathInFolder(partial, work, kPartialFileName)) {
         if (g_workCopies[slot] == kCopiesBeforeWorkFolder + 1) CreateDirectoryA(work, nullptr);
@@ -142,45 +194,78 @@ bool WorkPaths(char *work, char *partial, const char *destination)
     return WithName(partial, destination, kPartialFileName) != 0;
 }
 
+// Writes source as the partial file. The work folder went since (rmdir),
+// a file stands in its place, or a run cut short left a partial file
+// (read-only, perhaps, as its source was) or a work folder where the
+// partial file goes: all ours to put right. A work folder that cannot be
+// made sends this copy, and the folder's later ones, beside the
+// destination.
+bool WritePartial(const char *source, char *work, char *partial, const char *destination, int slot)
+{
+    if (CopyFileA(source, partial, TRUE)) return true;
+    if (work[0] != '\0') {
+        DropPartial(work);
+        CreateDirectoryA(work, nullptr);
+        DWORD attributes = GetFileAttributesA(work);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            DropPartial(partial);
+            return CopyFileA(source, partial, TRUE) != 0;
+        }
+        g_workCopies[slot] = kNoWorkFolder;
+        work[0] = '\0';
+        if (!WithName(partial, destination, kPartialFileName)) return false;
+    }
+    char folder[PathSize];
+    if (WithName(folder, destination, "")) RemoveWorkFolder(folder);
+    return CopyFileA(source, partial, TRUE) != 0;
+}
+
+// The whole partial file takes the name of the existing file that
+// destination names (Windows 95 has no rename that replaces): the old file
+// steps aside under a name of its own in the folder, the new one takes its
+// name, and only then does the old one go. When the new one cannot take
+// the name, the old one comes back and the partial file stays for the
+// rerun.
+int ReplaceExisting(const char *partial, const char *destination)
+{
+    char existing[PathSize];
+    char aside[PathSize];
+    if (!ReplaceableName(existing, destination) || !WithName(aside, existing, kAsideFileName)) {
+        return DropPartial(partial);
+    }
+    // One that a run cut short left is ours.
+    DropPartial(aside);
+    if (!MoveFileA(existing, aside)) return DropPartial(partial);
+    if (MoveFileA(partial, existing)) {
+        DropPartial(aside);
+        return 1;
+    }
+    MoveFileA(aside, existing);
+    return 0;
+}
+
 // Puts a copy of source under destination's name only once it is whole:
 // the copy is written as the partial file in the work folder beside it,
-// then takes the name (Windows 95 has no rename that replaces: an existing
-// destination is deleted first). The partial file's own folder is small,
-// so making it costs no search of a large folder. Windows refuses to
-// overwrite a read-only file; Wine lets a process that runs as root do it,
-// so the refusal is made here, the same on both (the installer never
-// changes the attributes of what it installs). A new destination is tried
-// first: looking up a file that does not exist yet is what costs most in a
-// large folder. On failure no partial file is left.
+// then takes the name. The partial file's own folder is small, so making
+// it costs no search of a large folder. Windows refuses to overwrite a
+// read-only file; Wine lets a process that runs as root do it, so the
+// refusal is made here, the same on both (the installer never changes the
+// attributes of what it installs). A new destination is tried first:
+// looking up a file that does not exist yet is what costs most in a large
+// folder. A rename that fails is judged by whether the destination exists,
+// not by its error: a redirector with DOS semantics answers "access
+// denied" for an existing name. On failure no partial file is left, except
+// one kept for the rerun when it could not replace the old file.
 int CopyFileOverwrite(const char *source, const char *destination)
 {
     char work[PathSize];
     char partial[PathSize];
-    if (!WorkPaths(work, partial, destination)) return 0;
-    if (!CopyFileA(source, partial, TRUE)) {
-        // The work folder went since (rmdir), a file stands in its place,
-        // or a run cut short left a partial file (read-only, perhaps, as
-        // its source was) or a work folder where the partial file goes:
-        // all ours to put right.
-        if (work[0] != '\0') {
-            DropPartial(work);
-            CreateDirectoryA(work, nullptr);
-            DropPartial(partial);
-        } else {
-            char folder[PathSize];
-            if (WithName(folder, destination, "")) RemoveWorkFolder(folder);
-        }
-        if (!CopyFileA(source, partial, TRUE)) return DropPartial(partial);
-    }
+    int slot;
+    if (!WorkPaths(work, partial, destination, &slot)) return 0;
+    if (!WritePartial(source, work, partial, destination, slot)) return DropPartial(partial);
     if (MoveFileA(partial, destination)) return 1;
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-        char existing[PathSize];
-        if (ReplaceableName(existing, destination) && DeleteFileA(existing) && MoveFileA(partial, existing)) {
-            return 1;
-        }
-    }
-    return DropPartial(partial);
+    if (GetFileAttributesA(destination) == INVALID_FILE_ATTRIBUTES) return DropPartial(partial);
+    return ReplaceExisting(partial, destination);
 }
 
 int SourceMissing(HWND owner, const TransferTexts &texts, const char *source)
@@ -216,8 +301,8 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, bool move)
     // What a run that was cut short has moved already is found where it went.
     const char *from = source;
     char placed[PathSize];
-    if (!scanned && !GetFileInfo(source, &sourceTime, &sourceSize)) {
-        if (!FindEarlierMove(source, placed, &sourceSize, &sourceTime)) {
+    if (!scanned && !FindSourceInfo(source, &sourceTime, &sourceSize)) {
+        if (!FindEarlierSource(source, placed, &sourceSize, &sourceTime)) {
             return SourceMissing(owner, texts, source);
         }
         if (SameFile(placed, destination)) {
@@ -241,7 +326,7 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, bool move)
         if (scanned && !GetFileInfo(source, &sourceTime, &unused)) {
             return SourceMissing(owner, texts, source);
         }
-        if (CompareFileTime(&destinationTime, &sourceTime) > 0) {
+        if (CompareWriteTimes(destinationTime, sourceTime) > 0) {
             int answer = ReportPath(owner, MB_ICONEXCLAMATION, MB_ICONEXCLAMATION | MB_YESNO,
                                     "新しいファイル%sが、すでに存在します。\n上書きしますか?", destination);
             if (answer == IDNO) {
@@ -252,8 +337,9 @@ int Transfer(HWND progressDialog, const TransferTexts &texts, bool move)
     }
 
     if (CopyFileOverwrite(from, destination)) {
-        // A move is a copy, and its source goes when the run ends.
-        if (move) NoteMovedSource(source, destination, sourceSize, &sourceTime);
+        // A move is a copy, and its source goes when the run ends, unless
+        // the distribution is kept.
+        if (move && !DistributionKept()) NoteMovedSource(source, destination, sourceSize, &sourceTime);
         g_setup.meterDone += sourceSize;
         return 1;
     }
@@ -320,8 +406,10 @@ void RemoveWorkFolder(const char *folder)
     if (!PathInFolder(work, folder, kPartialFileName)) return;
     if (PathInFolder(partial, work, kPartialFileName)) DropPartial(partial);
     RemoveDirectoryA(work);
-    // The partial file of a folder too deep for a work folder.
+    // The partial file of a first copy, or of a folder too deep for a
+    // work folder, and an old file that a replace cut short left aside.
     DropPartial(work);
+    if (PathInFolder(partial, folder, kAsideFileName)) DropPartial(partial);
 }
 
 void RemoveWorkFolders()
@@ -348,6 +436,32 @@ int WithName(char *out, const char *path, const char *name)
 }
 
 
+int CompareWriteTimes(const FILETIME &a, const FILETIME &b)
+{
+    return sc::CompareFileTimes((static_cast<uint64_t>(a.dwHighDateTime) << 32) | a.dwLowDateTime,
+                                (static_cast<uint64_t>(b.dwHighDateTime) << 32) | b.dwLowDateTime);
+}
+
+bool OnKeptMedium(const char *path)
+{
+    if (path[0] == '\\' && path[1] == '\\') return true;  // \\server\share
+    if (path[0] == '\0' || path[1] != ':') return false;
+    char root[4] = {path[0], ':', '\\', '\0'};
+    UINT type = GetDriveTypeA(root);
+    return type == DRIVE_REMOVABLE || type == DRIVE_CDROM || type == DRIVE_REMOTE;
+}
+
+bool DistributionKept()
+{
+    // The installer does not move: its medium is looked up once.
+    static int kept = -1;
+    if (kept < 0) {
+        char own[PathSize];
+        kept = OwnProgramPath(own) && OnKeptMedium(own) ? 1 : 0;
+    }
+    return kept != 0;
+}
+
 int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size)
 {
     HFILE file = _lopen(path, OF_READ);
@@ -366,16 +480,18 @@ int ScanSourceInfo(const char *path, int32_t line, uint64_t *size)
 {
     FILETIME lastWrite = {};
     unsigned long long bytes = 0;
+    char found[PathSize];
+    lstrcpynA(found, path, PathSize);
     // A silent run draws no meter: once the block is known to weigh
     // something, a source need only be there, and is not opened.
     DWORD attributes = g_setup.silent && g_blockWeighs ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         // Size and time unread (a move reads them at its step).
-    } else if (!GetFileInfo(path, &lastWrite, &bytes)) {
+    } else if (!FindSourceInfo(found, &lastWrite, &bytes)) {
         // Moved whole by a run that was cut short: weighed where it went,
         // and looked up again at its own step.
         char placed[PathSize];
-        if (!FindEarlierMove(path, placed, &bytes, &lastWrite)) return 0;
+        if (!FindEarlierSource(path, placed, &bytes, &lastWrite)) return 0;
         *size = bytes;
         return 1;
     }
@@ -387,6 +503,7 @@ int ScanSourceInfo(const char *path, int32_t line, uint64_t *size)
         entry.lastWrite = lastWrite;
         entry.pathHash = PathHash(path);
         entry.block = g_block;
+        entry.beside = lstrcmpA(found, path) != 0;
     }
     return 1;
 }

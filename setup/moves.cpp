@@ -8,7 +8,7 @@
 // program, flushed to disk; a run that dies while deleting leaves that
 // record, and its rerun takes a missing source that the record names, and
 // whose destination is still whole, as already placed there. The record
-// goes when a run ends well.
+// goes when a run that wrote it, or found in it what it needed, ends well.
 //
 // Names are compared as the file system sees them (full path, short 8.3
 // name), so that another spelling of the same file is recognised.
@@ -52,6 +52,9 @@ struct MovedChunk {
 MovedChunk *g_firstChunk;
 MovedChunk *g_lastChunk;
 int g_waitingCount;
+// This run has written to the record, or taken from it what an earlier
+// run moved: the record is this run's to delete when it ends.
+bool g_recordOurs;
 
 // A record read from disk may be damaged: each of its three names, which
 // lie one after another, must end within its field. (An empty name matches
@@ -81,6 +84,7 @@ bool RecordMoves(const char *folder)
     if (!RecordPath(path)) return false;
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
+    g_recordOurs = true;
     // New entries start at a whole entry's place: after an entry that an
     // earlier run left cut, the rest of its place is no name, and the
     // reader passes it over.
@@ -154,7 +158,7 @@ int PathIsInFolder(const char *path, const char *folder)
     lstrcpynA(head, path, static_cast<int>(length) + 1);
     if (lstrcmpiA(head, folder) != 0) return 0;
     // "C:\A" holds "C:\A\x" but not "C:\AB\x"; "C:\" holds "C:\x".
-    return folder[length - 1] == '\\' || path[length] == '\\';
+    return EndsInSeparator(folder) || path[length] == '\\';
 }
 
 void NoteMovedSource(const char *source, const char *destination, unsigned long long size,
@@ -220,9 +224,11 @@ void FinishMoves(void (*beforeRecordGoes)())
 {
     DeleteMovedSources(nullptr);
     if (beforeRecordGoes != nullptr) beforeRecordGoes();
-    if (g_waitingCount != 0) return;  // not recorded: they stay, and so does the record
+    // Sources that were not recorded stay, and so does the record; a record
+    // of another run is that run's.
+    if (g_waitingCount != 0 || !g_recordOurs) return;
     char path[PathSize];
-    if (RecordPath(path)) DeleteFileA(path);
+    if (RecordPath(path) && DeleteFileA(path)) g_recordOurs = false;
 }
 
 int FindEarlierMove(const char *source, char *placed, unsigned long long *size, FILETIME *lastWrite)
@@ -243,13 +249,14 @@ int FindEarlierMove(const char *source, char *placed, unsigned long long *size, 
         FILETIME time;
         unsigned long long bytes = 0;
         if (!GetFileInfo(record.destination, &time, &bytes) || bytes != record.size ||
-            CompareFileTime(&time, &record.lastWrite) != 0) {
+            CompareWriteTimes(time, record.lastWrite) != 0) {
             continue;
         }
         lstrcpyA(placed, record.destination);
         *size = bytes;
         *lastWrite = time;
         found = 1;
+        g_recordOurs = true;
     }
     CloseHandle(file);
     return found;

@@ -146,8 +146,19 @@ int CmdRmdir(HWND);
 // Opens the file read-only; its last-write time and its size. 0 when it
 // cannot be opened (a file that cannot be read counts as missing).
 int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size);
+// Compares two last-write times as FAT keeps them: times at most 2 s apart
+// are the same time. -1, 0 or 1 as a is earlier, the same or later.
+int CompareWriteTimes(const FILETIME &a, const FILETIME &b);
+// True for a path on a medium whose distribution stays whole: a floppy or
+// other removable disk, a CD-ROM (the user's only copy), or a network drive
+// or share (from which other PCs install too).
+bool OnKeptMedium(const char *path);
+// The running installer lies on such a medium: moves keep their sources and
+// the installer keeps its own file.
+bool DistributionKept();
 // GetFileInfo for the meter scan: keeps what it read for the step of the
-// copy or move at script line `line`.
+// copy or move at script line `line`. A relative source that the current
+// folder lacks is looked for beside the installer, at the step too.
 int ScanSourceInfo(const char *path, int32_t line, uint64_t *size);
 void CreateFolderPath(const char *folder);
 // A copy is written first as the partial file in the work folder of its
@@ -186,8 +197,9 @@ void DeleteMovedSources(const char *folder);
 // The run has reached its end line: every waiting source goes, then
 // beforeRecordGoes runs (the clean-up copies start), then the record goes.
 // A run that dies before the copies start keeps the record, which its
-// rerun needs once the sources are gone; a copy deletes the record beside
-// the installer's file once it has started.
+// rerun needs once the sources are gone. Only a run that wrote the record,
+// or found in it what it needed, deletes it: a record that another run
+// left is that run's.
 void FinishMoves(void (*beforeRecordGoes)() = nullptr);
 // The record's name, beside the installer.
 extern const char kMoveRecordName[];
@@ -247,6 +259,10 @@ int WindowsFolder(char *out);
 // The folder that holds path ("C:\" for a file in a drive's root); 0 when
 // path names no folder.
 int FolderOfPath(char *out, const char *path);
+// True when a name may follow folder as it is: folder is empty, ends in a
+// backslash (a whole character, not the trail byte of a double-byte one)
+// or is a bare drive ("X:").
+int EndsInSeparator(const char *folder);
 // folder, a backslash when it has none at its end, and name; 0 and an empty
 // text when that does not fit.
 int PathInFolder(char *out, const char *folder, const char *name);

@@ -41,10 +41,18 @@ int FolderOfPath(char *out, const char *path)
     return out[0] != '\0';
 }
 
+int EndsInSeparator(const char *folder)
+{
+    // By character: 表 or ソ ends in the byte of a backslash.
+    char last = '\\';
+    for (const char *p = folder; *p != '\0'; p = CharNextA(p)) last = *p;
+    return last == '\\' || last == ':';
+}
+
 int PathInFolder(char *out, const char *folder, const char *name)
 {
     unsigned length = sc::StrLen(folder);
-    bool needsBackslash = length > 0 && folder[length - 1] != '\\';
+    bool needsBackslash = !EndsInSeparator(folder);
     if (length + (needsBackslash ? 1 : 0) + sc::StrLen(name) >= static_cast<unsigned>(PathSize)) {
         out[0] = '\0';
         return 0;

@@ -81,6 +81,8 @@ SHIPPED = [
     'endmeter',
     ';\tアンインストーラーの削除',
     r'copy "%DEFDIR%System\Rouninst.exe" "%WINDIR%Rouninst.exe"',
+    ';\t配布元の Setup.exe で削除するときも、インストールされたアンインストーラーを残さない',
+    r'del "%DEFDIR%System\Rouninst.exe"',
     'cleanupuninstall "%WINDIR%Rouninst.exe" "%DEFDIR%System"',
     'enduninstall',
     '',

@@ -1,4 +1,4 @@
-// Progress arithmetic and the folder walks.
+// Progress arithmetic, file times and the folder walks.
 #include "progress.h"
 
 namespace sc {
@@ -16,6 +16,11 @@ int32_t LastBackslash(const char* s) {
 }
 
 }  // namespace
+
+int32_t CompareFileTimes(uint64_t a, uint64_t b) {
+    if (a > b) return a - b > kFatTimeStep ? 1 : 0;
+    return b - a > kFatTimeStep ? -1 : 0;
+}
 
 int32_t MeterPercent(uint64_t done, uint64_t total) {
     if (total == 0) return 0;

@@ -1,4 +1,5 @@
-// Progress arithmetic and the folder walks of mkdir and of the clean-up copy.
+// Progress arithmetic, the comparison of file times, and the folder walks of
+// mkdir and of the clean-up copy.
 #pragma once
 
 #include <stdint.h>
@@ -24,6 +25,13 @@ int32_t MeterBlockCount(int32_t percent);
 // an unknown rate counts as long.
 constexpr uint32_t kRedrawMs = 100;
 bool LinesDue(uint32_t sinceShownMs, uint64_t nextWeight, uint64_t doneWeight, uint32_t blockMs);
+
+// File times count 100-ns units. FAT keeps a time in 2-second steps, rounded
+// up when stored, so a file copied onto a FAT disk may carry a time up to
+// 2 s after its source's: times at most kFatTimeStep apart are the same
+// time. Returns -1, 0 or 1 as a is earlier than, the same as or later than b.
+constexpr uint64_t kFatTimeStep = 20000000;
+int32_t CompareFileTimes(uint64_t a, uint64_t b);
 
 // The folders CreateFolderPath creates, from the top down: path holds the
 // folder with a trailing backslash, and each cuts[i] is the offset of a

@@ -245,10 +245,21 @@ def parked_copy(s):
     return os.path.join(s.c_drive, "windows", "Rouninst.exe")
 
 
-def silent_install(s, folder):
-    """Installs silently from a fresh distribution folder; returns it."""
+def attach_drive(s, letter, kind, folder):
+    """Drive letter: of the prefix, of the given type ("floppy", "cdrom"),
+    on a folder of the session; Wine is restarted to see it."""
+    os.symlink(folder, os.path.join(s.prefix, "dosdevices", letter.lower() + ":"))
+    check(s.reg_add(r"HKLM\Software\Wine\Drives", letter.lower() + ":", "REG_SZ", kind),
+          f"drive {letter}: is a {kind} drive")
+    s.stop_wine()
+    s.boot()
+
+
+def silent_install(s, folder, cwd=None):
+    """Installs silently from a fresh distribution folder, started in cwd
+    (by default the folder itself); returns the folder."""
     dist = copy_dist(s, folder)
-    proc = s.start(os.path.join(dist, "Setup.exe"), "-s", cwd=dist)
+    proc = s.start(os.path.join(dist, "Setup.exe"), "-s", cwd=cwd or dist)
     check(s.wait_exit(proc, 60) == 0, "silent install exits with 0")
     return dist
 

@@ -1,7 +1,11 @@
 """Round trip of the shipped script through the wizard: install with
 "登録する" in the Start-menu question, uninstall from the recorded
-UninstallString, then the next installation removes the parked uninstaller."""
+UninstallString, then the next installation removes the parked uninstaller.
+A reinstall from a CD-ROM, whose files are up to 2 s older than the
+installed ones (as a FAT disk rounds the times of copies up), asks nothing
+and leaves the CD as it was."""
 import os
+import shutil
 import sys
 import time
 
@@ -46,6 +50,26 @@ def scenario():
         rt.silent_install(s, "Kelvo2")
         check(not os.path.exists(rt.parked_copy(s)), "the next install deleted the parked uninstaller")
         check(os.path.isfile(s.unix(rt.DEST + r"\Klvo.exe")), "and installed again")
+
+        # The same release on a CD in drive D:, started by full path from
+        # another folder; the installed files are 1 or 2 s newer.
+        cdrom = os.path.join(s.prefix, "cdrom")
+        os.makedirs(cdrom)
+        for number, (name, target) in enumerate(rt.INSTALLED.items()):
+            shutil.copy(os.path.join(s.dist, name), cdrom)
+            installed = os.stat(s.find_unix(rt.DEST + "\\" + target)).st_mtime_ns
+            older = installed - (1 + number % 2) * 1_000_000_000
+            os.utime(os.path.join(cdrom, name), ns=(older, older))
+        before = {name: os.stat(os.path.join(cdrom, name)).st_mtime_ns for name in rt.DIST_FILES}
+        rt.attach_drive(s, "D", "cdrom", cdrom)
+        proc = s.start(r"D:\Setup.exe", cwd=s.unix(r"C:\windows"))
+        code, asked = rt.wizard_defaults(s, proc, shot_prefix="reinstall_cdrom_")
+        check(code == 0, "the reinstall from D: exits with 0")
+        check(not asked, "the reinstall asks nothing: " + "; ".join(asked))
+        check(s.wait_programs_gone("-cleanup"), "no clean-up copy left running")
+        for name in rt.DIST_FILES:
+            kept = os.path.join(cdrom, name)
+            check(os.path.isfile(kept) and os.stat(kept).st_mtime_ns == before[name], f"{name} stays on the CD")
 
 
 if __name__ == "__main__":

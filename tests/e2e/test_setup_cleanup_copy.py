@@ -1,7 +1,8 @@
 """The clean-up copy: started with -cleanupinstall it retries once a second
 while the file is in use and deletes it soon after it is free; meanwhile it
 does not count as a running installer, so Setup.exe started by the user in
-that time shows its wizard instead of exiting without a word."""
+that time shows its wizard instead of exiting without a word. A deletion
+refused for good (access denied) ends the copy at once."""
 import os
 import shutil
 import time
@@ -36,6 +37,14 @@ def scenario():
         s.wait_exit(holder, 20)
         check(s.wait_exit(cleanup, 15) == 0, "the clean-up copy quits once the file is deleted")
         check(not os.path.exists(held), "the file is deleted after its holder let go")
+
+        # A folder is refused as access denied, as a file on a share that
+        # forbids deletion is: nothing to wait for.
+        refused = os.path.join(s.c_drive, "refused")
+        os.makedirs(refused)
+        cleanup = s.start(os.path.join(dist, "Setup.exe"), "-cleanupinstall", r"C:\refused", cwd=dist)
+        check(s.wait_exit(cleanup, 15) == 0, "the clean-up copy quits at once when the deletion is refused")
+        check(os.path.isdir(refused), "the refused name stays")
 
 
 if __name__ == "__main__":

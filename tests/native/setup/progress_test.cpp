@@ -1,4 +1,4 @@
-// Percentage, meter blocks, the folder walks of mkdir and pruning, and the
+// Percentage, meter blocks, file times, the folder walks of mkdir and pruning, and the
 // deletions that wait for the next restart.
 #include <gtest/gtest.h>
 
@@ -38,6 +38,22 @@ TEST(Percent, ExactWhereTheProductExceeds32And64Bits) {
                 << done << "/" << total;
         }
     }
+}
+
+TEST(FileTimes, WithinTwoSecondsAreTheSameTime) {
+    const uint64_t t = 0x01D0000000000000ull;  // a time of this century
+    const uint64_t second = 10000000;
+    EXPECT_EQ(sc::CompareFileTimes(t, t), 0);
+    // A copy onto FAT, its time rounded up to the next even second.
+    EXPECT_EQ(sc::CompareFileTimes(t + second, t), 0);
+    EXPECT_EQ(sc::CompareFileTimes(t + 2 * second, t), 0);
+    EXPECT_EQ(sc::CompareFileTimes(t, t + 2 * second), 0);
+    EXPECT_EQ(sc::CompareFileTimes(t + 2 * second + 1, t), 1);
+    EXPECT_EQ(sc::CompareFileTimes(t, t + 2 * second + 1), -1);
+    // Far apart in either direction, without wrapping at the ends.
+    EXPECT_EQ(sc::CompareFileTimes(UINT64_MAX, 0), 1);
+    EXPECT_EQ(sc::CompareFileTimes(0, UINT64_MAX), -1);
+    EXPECT_EQ(sc::CompareFileTimes(1, UINT64_MAX - 1), -1);
 }
 
 TEST(ProgressLines, ShownWhenDueOrWhenTheNextCommandLasts) {

@@ -24,6 +24,24 @@ int Transfer(CommandHandler handler, const char *word)
     return RunLine(handler, g_cmd);
 }
 
+// Moves path's last-write time by delta (100-ns units).
+void ShiftWriteTime(const char *path, LONGLONG delta)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME time;
+    GetFileTime(file, nullptr, nullptr, &time);
+    ULARGE_INTEGER t;
+    t.LowPart = time.dwLowDateTime;
+    t.HighPart = time.dwHighDateTime;
+    t.QuadPart += static_cast<ULONGLONG>(delta);
+    time.dwLowDateTime = t.LowPart;
+    time.dwHighDateTime = t.HighPart;
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+}
+
+const LONGLONG kSecond = 10000000;
+
 void TestCopyWeighsAndReplaces()
 {
     Group("copy replaces an older or equally old destination without asking and weighs its source");
@@ -78,6 +96,21 @@ void TestNewerDestination()
     CHECK(Transfer(CmdCopy, "copy") == 1);
     CHECK(g_boxCount == 1);
     CHECK(FirstByte(g_dst) == 'N');
+
+    Group("a destination up to 2 s newer (a FAT disk's copy of the source) asks nothing; 3 s newer asks");
+    AnswerBoxesWith(IDNO);
+    for (LONGLONG later = kSecond; later <= 2 * kSecond; later += kSecond) {
+        WriteFileAged(g_src, 500, 'N', 3);
+        CopyFileA(g_src, g_dst, FALSE);
+        ShiftWriteTime(g_dst, later);
+        CHECK(Transfer(CmdCopy, "copy") == 1);
+        CHECK(g_boxCount == 0);
+    }
+    WriteFileAged(g_dst, 20, 'D', 3);
+    ShiftWriteTime(g_dst, 3 * kSecond);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(g_boxCount == 1);
+    CHECK(FirstByte(g_dst) == 'D');
 
     WriteFileAged(g_dst, 20, 'D', 0);
     g_setup.silent = 1;
@@ -392,6 +425,25 @@ FILETIME LastWrite(const char *path)
     return t;
 }
 
+// Makes folder g_dir\\name with what a run killed in it leaves (its work
+// folder with a read-only partial file, an old file put aside by a
+// replace); true when rmdir then removes the folder.
+bool RmdirTakesLeftovers(const char *name)
+{
+    char folder[MAX_PATH], leftover[MAX_PATH], line[MAX_PATH * 2];
+    wsprintfA(folder, "%s\\%s", g_dir, name);
+    CreateDirectoryA(folder, nullptr);
+    wsprintfA(leftover, "%s\\~ORVALT.$$$", folder);
+    CreateDirectoryA(leftover, nullptr);
+    lstrcatA(leftover, "\\~ORVALT.$$$");
+    WriteFileAged(leftover, 9, 'p', 0);
+    SetFileAttributesA(leftover, FILE_ATTRIBUTE_READONLY);
+    wsprintfA(leftover, "%s\\~ORVOLD.$$$", folder);
+    WriteFileAged(leftover, 9, 'o', 0);
+    wsprintfA(line, "rmdir \"%s\"", folder);
+    return RunLine(CmdRmdir, line) == 1 && !Exists(folder);
+}
+
 void TestWholeFilesOnly()
 {
     Group("a copy takes the destination's name only when whole; a failed one leaves no partial file");
@@ -501,17 +553,10 @@ void TestWholeFilesOnly()
     lstrcpyA(g_setup.destDir, g_dir);
 
     Group("rmdir takes away a work folder that a run cut short left in the folder");
-    char folder[MAX_PATH], leftover[MAX_PATH];
-    wsprintfA(folder, "%s\\cut", g_dir);
-    CreateDirectoryA(folder, nullptr);
-    wsprintfA(leftover, "%s\\~ORVALT.$$$", folder);
-    CreateDirectoryA(leftover, nullptr);
-    lstrcatA(leftover, "\\~ORVALT.$$$");
-    WriteFileAged(leftover, 9, 'p', 0);
-    SetFileAttributesA(leftover, FILE_ATTRIBUTE_READONLY);
-    wsprintfA(line, "rmdir \"%s\"", folder);
-    CHECK(RunLine(CmdRmdir, line) == 1);
-    CHECK(!Exists(folder));
+    CHECK(RmdirTakesLeftovers("cut"));
+    // 能 (94 5C) ends in the byte of a backslash.
+    CHECK(IsDBCSLeadByte(0x94));
+    CHECK(RmdirTakesLeftovers("機能"));
 
     Group("a run leaves no work folder, whether it ends, stops or copies into more folders than it notes");
     // 66 folders of 34 copies each: every one gets a work folder, and the
@@ -635,6 +680,9 @@ void TestRerunAfterDeath()
     DeleteMovedSources(nullptr);
     CHECK(!Exists(source));
     CHECK(Exists(record));
+    // The destination's disk keeps times in 2-second steps: 1 s off the
+    // record is the same time.
+    ShiftWriteTime(placed, kSecond);
 
     ResetState(g_dir, 0);
     uint64_t weight = 0;
@@ -669,6 +717,74 @@ void TestRerunAfterDeath()
 
     FinishMoves();
     CHECK(!Exists(record));
+
+    Group("a run that neither wrote nor used the record of another run keeps it when it ends");
+    WriteFileAged(record, 700, 'J', 0);
+    ResetState(g_dir, 0);
+    wsprintfA(line, "copy \"%s\" \"%s\"", elsewhere, placed);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    FinishMoves();
+    CHECK(Exists(record));
+    DeleteFileA(record);
+}
+
+void TestSourcesBesideInstaller()
+{
+    Group("a relative source missing from the current folder is found beside the installer, scanned or not");
+    char own[MAX_PATH], name[64], beside[MAX_PATH], here[MAX_PATH], line[MAX_PATH * 2], previous[MAX_PATH];
+    GetModuleFileNameA(nullptr, own, sizeof own);
+    wsprintfA(name, "beside-%lu.txt", GetCurrentProcessId());
+    lstrcpyA(beside, own);
+    lstrcpyA(beside + lstrlenA(own) - lstrlenA("setup_filecmds_test.exe"), name);
+    wsprintfA(here, "%s\\%s", g_dir, name);
+    GetCurrentDirectoryA(sizeof previous, previous);
+    SetCurrentDirectoryA(g_dir);
+    DeleteFileA(here);
+    WriteFileAged(beside, 77, 'b', 4);
+    ResetState(g_dir, 1);
+    wsprintfA(line, "move %s \"%%DEFDIR%%b-dst.txt\"", name);
+    char script[MAX_PATH * 3];
+    wsprintfA(script, "startmeter\n%s\nendmeter\n", line);
+    UseScript(script);
+    g_script.nextLine = 1;
+    CHECK(RunLine(CmdStartMeter, "startmeter") == 1);
+    CHECK(g_setup.meterTotal == 77);
+    CHECK(RunScriptLine(CmdMove, 1, line) == 1);
+    wsprintfA(script, "%s\\b-dst.txt", g_dir);
+    CHECK(FirstByte(script) == 'b');
+    // The source that goes at the end is the one that was found.
+    FinishMoves();
+    CHECK(!Exists(beside));
+
+    WriteFileAged(beside, 77, 'b', 4);
+    wsprintfA(line, "copy %s \"%%DEFDIR%%b-copy.txt\"", name);
+    g_script.currentLine = -1;
+    CHECK(RunLine(CmdCopy, line) == 1);
+    wsprintfA(script, "%s\\b-copy.txt", g_dir);
+    CHECK(FirstByte(script) == 'b');
+
+    Group("the current folder comes first; a source in neither is named as written");
+    WriteFileAged(here, 10, 'h', 4);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    CHECK(FirstByte(script) == 'h');
+    DeleteFileA(here);
+    g_setup.silent = 0;
+    AnswerBoxesWith(IDOK);
+    CHECK(RunLine(CmdCopy, "copy nowhere.txt nowhere-copy.txt") == 0);
+    CHECK_STR(g_boxTexts, "コピーするファイルnowhere.txtが見つかりません。");
+
+    Group("a rerun started from elsewhere finds a source moved from beside the installer where it went");
+    ResetState(g_dir, 1);
+    wsprintfA(line, "move %s \"%%DEFDIR%%b-dst.txt\"", name);
+    CHECK(RunLine(CmdMove, line) == 1);
+    DeleteMovedSources(nullptr);
+    CHECK(!Exists(beside));
+    ResetState(g_dir, 1);
+    uint64_t weight = 0;
+    CHECK(ScanSourceInfo(name, -1, &weight) == 1 && weight == 77);
+    CHECK(RunLine(CmdMove, line) == 1);
+    FinishMoves();
+    SetCurrentDirectoryA(previous);
 }
 
 void TestProgressLines()
@@ -711,6 +827,142 @@ void TestProgressLines()
     DestroyWindow(g_setup.mainWindow);
 }
 
+
+// Renames and folder creation as a network redirector or a virus scanner
+// answers them, through the import slots the installer's code calls.
+extern "C" void *__imp_MoveFileA;
+extern "C" void *__imp_CreateDirectoryA;
+decltype(&MoveFileA) g_move;
+decltype(&CreateDirectoryA) g_createFolder;
+int g_refusal;  // 1: renames onto an existing name; 2: renames of a partial file
+
+bool EndsWith(const char *text, const char *tail)
+{
+    int n = lstrlenA(text), t = lstrlenA(tail);
+    return n >= t && lstrcmpiA(text + n - t, tail) == 0;
+}
+
+BOOL WINAPI RefusingMove(LPCSTR from, LPCSTR to)
+{
+    bool exists = GetFileAttributesA(to) != INVALID_FILE_ATTRIBUTES;
+    if (g_refusal == 1 && exists) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    // A scanner that still holds the partial file: onto an existing name
+    // the system's own answer comes first.
+    if (g_refusal == 2 && EndsWith(from, "~ORVALT.$$$")) {
+        SetLastError(exists ? ERROR_ALREADY_EXISTS : ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    return g_move(from, to);
+}
+
+BOOL WINAPI RefusingCreateFolder(LPCSTR name, LPSECURITY_ATTRIBUTES attributes)
+{
+    if (EndsWith(name, "~ORVALT.$$$")) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return g_createFolder(name, attributes);
+}
+
+// The files of folder other than . and ..
+int FilesIn(const char *folder)
+{
+    char pattern[MAX_PATH];
+    wsprintfA(pattern, "%s\\*", folder);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    int count = 0;
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (lstrcmpA(found.cFileName, ".") != 0 && lstrcmpA(found.cFileName, "..") != 0) ++count;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+void TestRefusedRenames()
+{
+    Group("a rename refused with access denied onto an existing destination still replaces it");
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDOK);
+    char folder[MAX_PATH], line[MAX_PATH * 3], beside[MAX_PATH];
+    wsprintfA(folder, "%s\\refused", g_dir);
+    CreateDirectoryA(folder, nullptr);
+    wsprintfA(beside, "%s\\~ORVALT.$$$", folder);
+    Paths("new.txt", "refused\\old.txt");
+    WriteFileAged(g_src, 300, 'N', 2);
+    WriteFileAged(g_dst, 30, 'O', 3);
+    Redirect(&__imp_MoveFileA, reinterpret_cast<void *>(RefusingMove), reinterpret_cast<void **>(&g_move));
+    g_refusal = 1;
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(FirstByte(g_dst) == 'N');
+    CHECK(FilesIn(folder) == 1);  // neither the partial file nor the old one stays
+
+    Group("a replace whose new file cannot take the name keeps the old file, and the partial file for the rerun");
+    WriteFileAged(g_dst, 30, 'O', 3);
+    g_refusal = 2;
+    CHECK(Transfer(CmdCopy, "copy") == 0);
+    CHECK(FirstByte(g_dst) == 'O');
+    CHECK(FirstByte(beside) == 'N');
+    CHECK(FilesIn(folder) == 2);
+    g_refusal = 0;
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(FirstByte(g_dst) == 'N');
+    CHECK(FilesIn(folder) == 1);
+    Redirect(&__imp_MoveFileA, reinterpret_cast<void *>(g_move), nullptr);
+
+    Group("a work folder that cannot be made: the copies write their partial file beside the destination");
+    Redirect(&__imp_CreateDirectoryA, reinterpret_cast<void *>(RefusingCreateFolder),
+             reinterpret_cast<void **>(&g_createFolder));
+    AnswerBoxesWith(IDOK);
+    wsprintfA(folder, "%s\\nofolders", g_dir);
+    CreateDirectoryA(folder, nullptr);
+    int copied = 0;
+    for (int i = 0; i < 40; ++i) {
+        wsprintfA(line, "copy \"%s\" \"%s\\f%d.txt\"", g_src, folder, i);
+        if (RunLine(CmdCopy, line) == 1) ++copied;
+    }
+    CHECK(copied == 40);
+    CHECK(g_boxCount == 0);
+    wsprintfA(line, "%s\\f39.txt", folder);
+    CHECK(FirstByte(line) == 'N');
+    CHECK(FilesIn(folder) == 40);
+    Redirect(&__imp_CreateDirectoryA, reinterpret_cast<void *>(g_createFolder), nullptr);
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+}
+
+void TestRelativeDestination()
+{
+    Group("a destination without a folder part gets no work folder, also after a block that made one");
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDOK);
+    char here[MAX_PATH], before[MAX_PATH], line[MAX_PATH * 2];
+    GetCurrentDirectoryA(sizeof before, before);
+    wsprintfA(here, "%s\\current", g_dir);
+    CreateDirectoryA(here, nullptr);
+    Paths("rel-src.txt", "rel-block");
+    CreateDirectoryA(g_dst, nullptr);
+    WriteFileAged(g_src, 20, 'R', 1);
+    for (int i = 0; i < 33; ++i) {
+        wsprintfA(line, "copy \"%s\" \"%s\\b%d.txt\"", g_src, g_dst, i);
+        CHECK(RunLine(CmdCopy, line) == 1);
+    }
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    SetCurrentDirectoryA(here);
+    for (int i = 0; i < 33; ++i) {
+        wsprintfA(line, "copy \"%s\" r%d.txt", g_src, i);
+        CHECK(RunLine(CmdCopy, line) == 1);
+    }
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    SetCurrentDirectoryA(before);
+    CHECK(g_boxCount == 0);
+    wsprintfA(line, "%s\\r32.txt", here);
+    CHECK(FirstByte(line) == 'R');
+    CHECK(FilesIn(here) == 33);  // no ~ORVALT.$$$ beside them
+}
 }  // namespace
 
 int main()
@@ -728,6 +980,9 @@ int main()
     TestWholeFilesOnly();
     TestDeferredDeletionKnowsTheFile();
     TestRerunAfterDeath();
+    TestSourcesBesideInstaller();
     TestProgressLines();
+    TestRefusedRenames();
+    TestRelativeDestination();
     return Finish();
 }

@@ -86,15 +86,6 @@ LONG WINAPI WatchDeleteKey(HKEY root, LPCSTR name)
     return g_deleteKey(root, name);
 }
 
-void Redirect(void **slot, void *to, void **from)
-{
-    DWORD old;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-    if (from != nullptr) *from = *slot;
-    *slot = to;
-    VirtualProtect(slot, sizeof *slot, old, &old);
-}
-
 void TestRegDeleteKeyNeverAtARoot()
 {
     Group("regdeletekey with a name that opens a root touches nothing, for every root");

@@ -86,6 +86,17 @@ inline int RunScriptIn(const char *destDir, const char *text, int installMode, i
     return steps;
 }
 
+// Points one of the test program's import slots (__imp_Name, which the
+// installer's code calls through) at to; the old target goes to from.
+inline void Redirect(void **slot, void *to, void **from)
+{
+    DWORD old;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    if (from != nullptr) *from = *slot;
+    *slot = to;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+}
+
 inline char g_scratch[MAX_PATH];
 
 // A scratch folder of the test program, without a trailing backslash.

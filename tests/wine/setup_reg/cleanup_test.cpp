@@ -184,12 +184,34 @@ void TestPruning()
     CHECK(!ExistsInRoot("Outside"));
     CHECK(::Exists(g_root));  // holds the other cases' folders
 
+    Group("pruning takes away what a killed copy left under a folder whose name ends in a 5C trail byte");
+    MakeFolders("Trail\\Program Files\\Mokra\\機能\\~ORVALT.$$$");  // 能 = 94 5C
+    char leftover[MAX_PATH];
+    Path(leftover, "Trail\\Program Files\\Mokra\\機能\\~ORVALT.$$$\\~ORVALT.$$$");
+    WriteTextFile(leftover, "partial");
+    SetFileAttributesA(leftover, FILE_ATTRIBUTE_READONLY);
+    StartCopyState(UninstallTimer, "Trail\\Program Files\\Mokra\\機能\\Rouninst.exe",
+                   "Trail\\Program Files\\Mokra\\機能", "Trail\\Program Files");
+    CleanupTick(g_window, UninstallTimer);
+    CHECK(QuitPosted());
+    CHECK(!ExistsInRoot("Trail\\Program Files\\Mokra"));
+
     Group("the install copy never prunes");
     MakeFolders("InstallOnly\\Empty");
     StartCopyState(InstallTimer, "InstallOnly\\Empty\\Setup.exe", "InstallOnly\\Empty", "Elsewhere");
     CleanupTick(g_window, InstallTimer);
     CHECK(QuitPosted());
     CHECK(ExistsInRoot("InstallOnly\\Empty"));
+
+    Group("a record of moved sources beside the file is left to the run that wrote it");
+    MakeFolders("Recorded");
+    char record[MAX_PATH];
+    Path(record, "Recorded\\~ORVMOVE.$$$");
+    WriteTextFile(record, "a record another run wrote");
+    StartCopyState(InstallTimer, "Recorded\\Setup.exe", nullptr, "Elsewhere");
+    CleanupTick(g_window, InstallTimer);
+    CHECK(QuitPosted());
+    CHECK(::Exists(record));
 }
 
 void TestHostileInput()
