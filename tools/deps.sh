@@ -8,6 +8,7 @@ PACKAGES=(
   wine wine64 xvfb xdotool x11-utils x11-apps imagemagick locales
   fonts-ipafont-gothic fonts-ipafont-mincho python3 python3-pefile nsis
   libasound2   # the file and null PCM plugins of the sound scenario (wine64's own ALSA library)
+  zip mtools dosfstools xorriso   # the release images (tools/release.sh) and the emulated PC's FAT disk
 )
 # The emulated 32-bit PC (tools/emu): installed without recommendations, so
 # that nothing registers the user-mode emulator for the whole machine.

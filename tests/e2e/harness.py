@@ -77,11 +77,14 @@ ASOUNDRC = """pcm.!default {
 
 
 class Session:
-    def __init__(self, name, win95=True, sound=False):
+    def __init__(self, name, win95=True, sound=False, prepare=None):
         """With sound=True the programs get a wave device whose output
         lands in self.sound_file (a HOME of the session's own holds the
-        .asoundrc that makes it ALSA's default device)."""
+        .asoundrc that makes it ALSA's default device). prepare(session),
+        when given, is called with the fresh prefix before Wine first
+        starts in it (its drives, its registry files)."""
         self.name = name
+        self.prepare = prepare
         self.win95 = win95
         self.sound = sound
         self.home = None
@@ -104,6 +107,9 @@ class Session:
             if os.path.exists(path):
                 os.remove(path)
         os.makedirs(self.artifacts, exist_ok=True)
+        self.c_drive = os.path.join(self.prefix, "drive_c")
+        if self.prepare:
+            self.prepare(self)
         n = start_xvfb(self)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=f":{n}",
                         LANG="ja_JP.UTF-8", LC_ALL="ja_JP.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
@@ -115,7 +121,6 @@ class Session:
             self.env["HOME"] = self.home
         if not self.win95:
             self.wine("reg", "delete", r"HKCU\Software\Wine", "/v", "Version", "/f")
-        self.c_drive = os.path.join(self.prefix, "drive_c")
         # Boot the prefix (wineserver, services, desktop) before anything
         # races for it. The services outlive the command, so they must not
         # inherit a pipe that somebody waits on.

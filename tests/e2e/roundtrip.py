@@ -99,10 +99,11 @@ def page(s, title, *keys, shot=None, timeout=30):
     return w
 
 
-def wizard_install(s, dist, shots={}):
-    """Starts Setup.exe of dist and goes through the wizard with the defaults
-    and "登録する"; shots names the screenshot of a page by its title."""
-    setup = s.start(os.path.join(dist, "Setup.exe"), cwd=dist)
+def wizard_install(s, dist, shots={}, program=None):
+    """Starts Setup.exe of dist (or program, a Windows path of it, from
+    dist) and goes through the wizard with the defaults and "登録する";
+    shots names the screenshot of a page by its title."""
+    setup = s.start(program or os.path.join(dist, "Setup.exe"), cwd=dist)
     page(s, WELCOME, "Return", shot=shots.get(WELCOME))
     page(s, FOLDER, "Return", shot=shots.get(FOLDER))
     page(s, INSTALL_CONFIRM, "Return", shot=shots.get(INSTALL_CONFIRM))
@@ -184,14 +185,26 @@ def dismiss_abort_notice(s, timeout=20):
     return False
 
 
-def check_installed(s, dist, start_menu):
+def same_bytes(path, other):
+    with open(path, "rb") as a, open(other, "rb") as b:
+        return a.read() == b.read()
+
+
+def check_installed(s, dist, start_menu, consumed=True):
+    """What a reference installation leaves: each file byte for byte, the
+    registry, the Start-menu item (or none). consumed: the files were moved
+    out of dist (an unpacked folder); otherwise dist keeps them (a floppy,
+    a CD)."""
     for name, target in INSTALLED.items():
         path = s.find_unix(DEST + "\\" + target)
         check(os.path.isfile(path), f"{DEST}\\{target} installed")
-        check(os.path.getsize(path) == os.path.getsize(os.path.join(s.dist, name)),
-              f"{target} has the size of the distributed {name}")
+        check(same_bytes(path, os.path.join(s.dist, name)), f"{target} is the distributed {name} byte for byte")
     for name in ["Klvo.exe", "Klvo.hlp", "Readme.txt", "Manual.txt"]:
-        check(not os.path.exists(os.path.join(dist, name)), f"{name} moved out of the distribution folder")
+        if consumed:
+            check(not os.path.exists(os.path.join(dist, name)), f"{name} moved out of the distribution folder")
+        else:
+            check(os.path.isfile(os.path.join(dist, name)) and same_bytes(os.path.join(dist, name), s.dist_file(name)),
+                  f"{name} kept in the distribution")
     check(reg_query(s, VENDOR_KEY + r"\2.00") is True, "vendor key SOFTWARE\\Mokra\\Kelvo\\2.00")
     check(reg_query(s, APP_PATHS_KEY, "Path") == DEST, "App Paths Path = destination folder")
     check(reg_query(s, APP_PATHS_KEY, "") == DEST + r"\Klvo.exe", "App Paths default = the program")

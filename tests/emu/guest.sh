@@ -14,13 +14,33 @@ if [ -b /dev/vdb ] && mkfs.ext4 -q -F /dev/vdb && mount /dev/vdb /tmp; then
   chmod 1777 /tmp
 fi
 df -h /tmp | tail -1
+# The PC's other drives, when the job attached them, mounted as Windows 95
+# has them: the floppy drives (fd0 write-protected, fd1 writable), the
+# CD-ROM drive and a FAT16 hard disk (vdc) for the scenarios' drive C:.
+# FAT as Windows 95 writes it: long names kept as typed beside upper-case
+# 8.3 aliases (shortname=win95), Japanese aliases in code page 932, times
+# in UTC; no access dates (the first Windows 95 kept none).
+modprobe -a floppy ata_piix sr_mod vfat isofs nls_cp932 2>&1
+udevadm settle --timeout=30
+fat=noatime,shortname=win95,codepage=932,iocharset=utf8,tz=UTC
+mount_drive() {  # device folder type options
+  [ -b "$1" ] || return 0
+  mkdir -p "$2"
+  mount -t "$3" -o "$4" "$1" "$2" 2>&1 | sed "s|^|$1: |"
+}
+mount_drive /dev/fd0 /media/a vfat "$fat"
+mount_drive /dev/fd1 /media/b vfat "$fat"
+mount_drive /dev/sr0 /media/cdrom iso9660 ro
+mount_drive /dev/vdc /media/c vfat "$fat"
+grep " /media/" /proc/mounts
 mkdir -p /job/results /job/artifacts
 failed=0
-while read -r scenario; do
+# One scenario a line, optionally with its time limit in seconds.
+while read -r scenario limit; do
   [ -n "$scenario" ] || continue
   name=$(basename "$scenario" .py)
   start=$(date +%s)
-  timeout -k 10 600 python3 "/job/$scenario" >"/job/results/$name.log" 2>&1
+  timeout -k 10 "${limit:-600}" python3 "/job/$scenario" >"/job/results/$name.log" 2>&1
   rc=$?
   echo "$name $rc $(( $(date +%s) - start ))" | tee -a /job/results/summary
   [ $rc -eq 0 ] || failed=1

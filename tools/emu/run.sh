@@ -1,7 +1,8 @@
 #!/bin/bash
 # Boots the emulated 32-bit PC once with a job folder shared over 9p: the
 # guest runs JOB/run.sh, writes JOB/guest.log and JOB/rc, and powers off.
-#   tools/emu/run.sh JOB [SECONDS]
+#   tools/emu/run.sh JOB [SECONDS [QEMU-OPTIONS...]]
+# QEMU-OPTIONS add drives (floppies, a CD, more disks) to the PC.
 # Exit code: the job's, or 124 when the PC did not finish in time, or 125
 # when it stopped without a result (no boot, kernel fault).
 # The disk is used with -snapshot (every boot starts from the clean image)
@@ -9,6 +10,7 @@
 set -u
 job=$(cd "$1" && pwd)
 limit=${2:-600}
+shift 2 2>/dev/null || shift $#
 image=${KELVO_EMU_IMAGE:?KELVO_EMU_IMAGE: the image folder}
 rm -f "$job/rc" "$job/guest.log"
 snapshot=-snapshot
@@ -25,7 +27,7 @@ qemu-system-i386 \
   -append "console=ttyS0 root=/dev/vda rw quiet panic=-1" \
   -drive "file=$image/root.img,format=raw,if=virtio" $snapshot \
   -drive "file=$scratch,format=raw,if=virtio,snapshot=off" \
-  -virtfs "local,path=$job,mount_tag=job,security_model=none" \
+  -virtfs "local,path=$job,mount_tag=job,security_model=none" "$@" \
   -nic none -display none -serial stdio -monitor none -no-reboot </dev/null &
 qemu=$!
 # The guest powers off after its job; if the leftovers of the job hold up
