@@ -70,7 +70,7 @@ bool FileStillInUse(const char *path)
             CloseHandle(file);
         error = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_ACCESS_DENIED;
     }
-    return (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) && ++g_inUseTicks < kInUseTicks;
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 // "X:" alone names the current folder of that drive, not its root: pruning
@@ -270,7 +270,7 @@ void CleanupTick(HWND mainWindow, UINT_PTR timerId)
         return;
     // Without its file operand the copy has nothing to wait for.
     bool haveFile = g_setup.hasCleanupFile && g_setup.cleanupFile[0];
-    if (haveFile && FileStillInUse(g_setup.cleanupFile))
+    if (haveFile && FileStillInUse(g_setup.cleanupFile) && ++g_inUseTicks < kInUseTicks)
         return;  // the next tick tries again
     KillTimer(mainWindow, timerId);
     // A record of moved sources beside the installer's file is left

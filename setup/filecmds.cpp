@@ -388,6 +388,17 @@ int FolderCommand(HWND progressDialog, const char *status, bool create)
     return 1;
 }
 
+// A floppy or other removable disk, a CD-ROM (the user's only copy), or a
+// network drive or share (from which other PCs install too).
+bool OnKeptMedium(const char *path)
+{
+    if (path[0] == '\\' && path[1] == '\\') return true;  // \\server\share
+    if (path[0] == '\0' || path[1] != ':') return false;
+    char root[4] = {path[0], ':', '\\', '\0'};
+    UINT type = GetDriveTypeA(root);
+    return type == DRIVE_REMOVABLE || type == DRIVE_CDROM || type == DRIVE_REMOTE;
+}
+
 }  // namespace
 
 const char kPartialFileName[] = "~ORVALT.$$$";
@@ -440,15 +451,6 @@ int CompareWriteTimes(const FILETIME &a, const FILETIME &b)
 {
     return sc::CompareFileTimes((static_cast<uint64_t>(a.dwHighDateTime) << 32) | a.dwLowDateTime,
                                 (static_cast<uint64_t>(b.dwHighDateTime) << 32) | b.dwLowDateTime);
-}
-
-bool OnKeptMedium(const char *path)
-{
-    if (path[0] == '\\' && path[1] == '\\') return true;  // \\server\share
-    if (path[0] == '\0' || path[1] != ':') return false;
-    char root[4] = {path[0], ':', '\\', '\0'};
-    UINT type = GetDriveTypeA(root);
-    return type == DRIVE_REMOVABLE || type == DRIVE_CDROM || type == DRIVE_REMOTE;
 }
 
 bool DistributionKept()

@@ -156,12 +156,9 @@ int GetFileInfo(const char *path, FILETIME *lastWrite, unsigned long long *size)
 // Compares two last-write times as FAT keeps them: times at most 2 s apart
 // are the same time. -1, 0 or 1 as a is earlier, the same or later.
 int CompareWriteTimes(const FILETIME &a, const FILETIME &b);
-// True for a path on a medium whose distribution stays whole: a floppy or
-// other removable disk, a CD-ROM (the user's only copy), or a network drive
-// or share (from which other PCs install too).
-bool OnKeptMedium(const char *path);
-// The running installer lies on such a medium: moves keep their sources and
-// the installer keeps its own file.
+// The running installer lies on a medium whose distribution stays whole (a
+// floppy or other removable disk, a CD-ROM, a network drive or share):
+// moves keep their sources and the installer keeps its own file.
 bool DistributionKept();
 // GetFileInfo for the meter scan: keeps what it read for the step of the
 // copy or move at script line `line`. A relative source that the current
