@@ -26,11 +26,13 @@ unsigned g_block;
 // empty.
 bool g_blockWeighs;
 
+// Letters of either case hash alike: both spellings name one file.
 uint32_t PathHash(const char *path)
 {
     uint32_t hash = 2166136261u;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(path); *p != '\0'; ++p) {
-        hash = (hash ^ *p) * 16777619u;
+        unsigned char c = *p >= 'a' && *p <= 'z' ? static_cast<unsigned char>(*p - 'a' + 'A') : *p;
+        hash = (hash ^ c) * 16777619u;
     }
     return hash;
 }
@@ -162,6 +164,144 @@ const int kNoWorkFolder = -0x40000000;
 // The name the old file takes while a new one replaces it.
 const char kAsideFileName[] = "~ORVOLD.$$$";
 
+// Folders that this run's mkdir made and that nothing has gone into yet
+// (with a trailing backslash). Copies into one are written under their own
+// names into its stage, a folder beside it, and the stage takes the
+// folder's name once the copies are done: before any command other than a
+// copy or move, which might look into it, and at the end of the block. So
+// the files appear each whole, without a rename each. A run cut short
+// leaves the stage and the folder empty as mkdir made it; the next run's
+// first copy into the folder, rmdir of it and the uninstaller's pruning
+// remove the stage.
+char g_freshFolders[kWorkSlots][PathSize];
+bool g_workStaged[kWorkSlots];
+int g_stagedCount;
+
+}  // namespace
+
+// "~ORV" and four hexadecimal digits of the last name's hash, beside the
+// folder: a rename within one folder is the one every file system of
+// Windows 95 allows a folder.
+bool StagePath(char *stage, char *cut, const char *folder)
+{
+    if (!sc::CopyText(cut, PathSize, folder)) return false;
+    char *separator = nullptr;
+    for (char *p = cut; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\' && p[1] == '\0' && p != cut) {
+            *p = '\0';
+            break;
+        }
+        if (*p == '\\' || *p == ':') separator = p;
+    }
+    if (separator == nullptr || *separator != '\\' || separator[1] == '\0') return false;
+    char name[16];
+    wsprintfA(name, "~ORV%04X.$$$", PathHash(separator + 1) & 0xFFFF);
+    return WithName(stage, cut, name) != 0;
+}
+
+namespace {
+
+// A stage that this run fills (two folders' names may hash alike).
+bool StageLive(const char *stage)
+{
+    char live[PathSize];
+    char cut[PathSize];
+    for (int i = 0; i < kWorkSlots; ++i) {
+        if (g_workStaged[i] && StagePath(live, cut, g_workFolders[i]) && sc::EqualNoCase(live, stage)) return true;
+    }
+    return false;
+}
+
+int PlaceWhole(const char *partial, const char *destination);
+
+// Moves each file of stage into folder, or without a folder deletes it,
+// and removes the stage. 0 when a file could not take its name: failed
+// (PathSize bytes) then names it, and the rerun copies it again.
+int EmptyStage(const char *stage, const char *folder, char *failed)
+{
+    char pattern[PathSize];
+    char from[PathSize];
+    char to[PathSize];
+    int ok = 1;
+    WIN32_FIND_DATAA found;
+    HANDLE search = PathInFolder(pattern, stage, "*.*") ? FindFirstFileA(pattern, &found) : INVALID_HANDLE_VALUE;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+                !PathInFolder(from, stage, found.cFileName)) {
+                continue;
+            }
+            if (folder == nullptr) {
+                DropPartial(from);
+            } else if (!PathInFolder(to, folder, found.cFileName) || !PlaceWhole(from, to)) {
+                ok = 0;
+                lstrcpyA(failed, from);
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(stage);
+    return ok;
+}
+
+// A staged folder gets its files: the stage takes the folder's name while
+// the folder is empty, or else each file moves into it on its own.
+int PublishStage(int slot, char *failed)
+{
+    g_workStaged[slot] = false;
+    --g_stagedCount;
+    char stage[PathSize];
+    char folder[PathSize];
+    if (!StagePath(stage, folder, g_workFolders[slot])) return 1;
+    if (RemoveDirectoryA(folder)) {
+        if (MoveFileA(stage, folder)) return 1;
+        CreateDirectoryA(folder, nullptr);
+    }
+    return EmptyStage(stage, folder, failed);
+}
+
+int PublishStages(char *failed)
+{
+    int ok = 1;
+    for (int slot = 0; g_stagedCount > 0 && slot < kWorkSlots; ++slot) {
+        if (g_workStaged[slot] && !PublishStage(slot, failed)) ok = 0;
+    }
+    return ok;
+}
+
+// Marks folder fresh (made by mkdir) or not (removed): a folder made inside
+// a fresh one fills it.
+void NoteFreshFolder(const char *folder, bool fresh)
+{
+    char name[PathSize];
+    if (!PathInFolder(name, folder, "")) return;
+    int empty = -1;
+    for (int i = 0; i < kWorkSlots; ++i) {
+        char *entry = g_freshFolders[i];
+        if (sc::EqualNoCase(entry, name) || PathIsInFolder(name, entry)) entry[0] = '\0';
+        if (entry[0] == '\0') empty = i;
+    }
+    if (fresh && empty >= 0) lstrcpyA(g_freshFolders[empty], name);
+}
+
+// A fresh folder's first copy: the folder is fresh no more, and is staged
+// if its stage can be made. A stage that a run cut short left goes first.
+void StageIfFresh(int slot)
+{
+    char stage[PathSize];
+    char cut[PathSize];
+    if (!StagePath(stage, cut, g_workFolders[slot]) || StageLive(stage)) return;
+    EmptyStage(stage, nullptr, nullptr);
+    for (int i = 0; i < kWorkSlots; ++i) {
+        if (g_freshFolders[i][0] == '\0' || !sc::EqualNoCase(g_freshFolders[i], g_workFolders[slot])) continue;
+        g_freshFolders[i][0] = '\0';
+        if (CreateDirectoryA(stage, nullptr)) {
+            g_workStaged[slot] = true;
+            ++g_stagedCount;
+        }
+    }
+}
+
 // The partial file of a copy to destination: beside it, or, once the
 // folder has had its first copies, in the folder's work folder (made
 // then). work is the work folder, or empty; found is the folder's entry
@@ -180,11 +320,24 @@ bool WorkPaths(char *work, char *partial, const char *destination, int *found)
     if (slot == kWorkSlots) {
         slot = g_nextWorkSlot;
         g_nextWorkSlot = (slot + 1) % kWorkSlots;
+        char failed[PathSize];
+        if (g_workStaged[slot] && !PublishStage(slot, failed)) return false;
         if (g_workFolders[slot][0] != '\0') RemoveWorkFolder(g_workFolders[slot]);
         lstrcpyA(g_workFolders[slot], folder);
         g_workCopies[slot] = 0;
+        StageIfFresh(slot);
     }
     *found = slot;
+    if (g_workStaged[slot]) {
+        char stage[PathSize];
+        char cut[PathSize];
+        if (StagePath(stage, cut, folder) && PathInFolder(partial, stage, destination + sc::StrLen(folder))) {
+            return true;
+        }
+        // A name too long for the stage: the folder takes its files now.
+        char failed[PathSize];
+        if (!PublishStage(slot, failed)) return false;
+    }
     if (++g_workCopies[slot] > kCopiesBeforeWorkFolder && PathInFolder(work, folder, kPartialFileName) &&
         PathInFolder(partial, work, kPartialFileName)) {
         if (g_workCopies[slot] == kCopiesBeforeWorkFolder + 1) CreateDirectoryA(work, nullptr);
@@ -244,6 +397,14 @@ int ReplaceExisting(const char *partial, const char *destination)
     return 0;
 }
 
+// The whole partial file takes destination's name, replacing a file there.
+int PlaceWhole(const char *partial, const char *destination)
+{
+    if (MoveFileA(partial, destination)) return 1;
+    if (GetFileAttributesA(destination) == INVALID_FILE_ATTRIBUTES) return DropPartial(partial);
+    return ReplaceExisting(partial, destination);
+}
+
 // Puts a copy of source under destination's name only once it is whole:
 // the copy is written as the partial file in the work folder beside it,
 // then takes the name. The partial file's own folder is small, so making
@@ -262,10 +423,17 @@ int CopyFileOverwrite(const char *source, const char *destination)
     char partial[PathSize];
     int slot;
     if (!WorkPaths(work, partial, destination, &slot)) return 0;
+    if (slot >= 0 && g_workStaged[slot]) {
+        if (CopyFileA(source, partial, TRUE)) return 1;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return DropPartial(partial);
+        // The block copies to this name again: the folder gets its files
+        // now, and this copy replaces the earlier one there.
+        char failed[PathSize];
+        if (!PublishStage(slot, failed) || !WorkPaths(work, partial, destination, &slot)) return 0;
+    }
     if (!WritePartial(source, work, partial, destination, slot)) return DropPartial(partial);
-    if (MoveFileA(partial, destination)) return 1;
-    if (GetFileAttributesA(destination) == INVALID_FILE_ATTRIBUTES) return DropPartial(partial);
-    return ReplaceExisting(partial, destination);
+    return PlaceWhole(partial, destination);
 }
 
 int SourceMissing(HWND owner, const TransferTexts &texts, const char *source)
@@ -376,8 +544,9 @@ int FolderCommand(HWND progressDialog, const char *status, bool create)
         SetProgressLines(progressDialog, status, line, description);
     }
     if (create) {
-        CreateFolderPath(folder);
+        if (CreateFolderPath(folder)) NoteFreshFolder(folder, true);
     } else {
+        NoteFreshFolder(folder, false);
         // Sources moved out of the folder, and its work folder (with a
         // partial file that a run cut short left there), do not keep it.
         DeleteMovedSources(folder);
@@ -421,10 +590,22 @@ void RemoveWorkFolder(const char *folder)
     // work folder, and an old file that a replace cut short left aside.
     DropPartial(work);
     if (PathInFolder(partial, folder, kAsideFileName)) DropPartial(partial);
+    if (StagePath(work, partial, folder) && !StageLive(work)) EmptyStage(work, nullptr, nullptr);
+}
+
+int SettleStagedFolders(HWND progressDialog)
+{
+    char failed[PathSize];
+    if (PublishStages(failed)) return 1;
+    ReportPath(MessageOwner(progressDialog), MB_ICONHAND, MB_ICONHAND, kCopyTexts.failed, failed);
+    return 0;
 }
 
 void RemoveWorkFolders()
 {
+    // A run that stops keeps what it copied.
+    char failed[PathSize];
+    PublishStages(failed);
     for (int i = 0; i < kWorkSlots; ++i) {
         if (g_workFolders[i][0] != '\0') RemoveWorkFolder(g_workFolders[i]);
         g_workFolders[i][0] = '\0';
@@ -510,16 +691,18 @@ int ScanSourceInfo(const char *path, int32_t line, uint64_t *size)
     return 1;
 }
 
-void CreateFolderPath(const char *folder)
+bool CreateFolderPath(const char *folder)
 {
     sc::FolderWalk walk;
-    if (!sc::PlanFolderPath(folder, &walk)) return;
+    if (!sc::PlanFolderPath(folder, &walk)) return false;
+    bool made = false;
     for (int i = 0; i < walk.count; ++i) {
         char *cut = walk.path + walk.cuts[i];
         *cut = '\0';
-        CreateDirectoryA(walk.path, nullptr);
+        made = CreateDirectoryA(walk.path, nullptr) != 0;
         *cut = '\\';
     }
+    return made;
 }
 
 int CmdStartMeter(HWND)

@@ -62,11 +62,17 @@ const CommandHandler kHandlers[] = {
 static_assert(sizeof(kHandlers) / sizeof(kHandlers[0]) == sc::CommandCount,
               "one handler slot per command of the table");
 
+void StopScript();
+
 // The end line, or the last line passed without one. Only now do the moved
 // sources go and the clean-up copies start: a run that stopped or died
 // before keeps its distribution, Setup.exe included, to be run again.
 void FinishScript()
 {
+    if (!SettleStagedFolders(g_setup.progressDialog)) {
+        StopScript();
+        return;
+    }
     FinishMoves(StartCleanupCopies);
     RemoveWorkFolders();
     if (!g_setup.silent) {
@@ -300,7 +306,12 @@ bool RunNextLine()
         id != sc::CmdNone && kHandlers[id] != nullptr &&
         sc::SectionRuns(g_setup.installMode, g_setup.inInstallSection, g_setup.inUninstallSection,
                         g_setup.installedFound)) {
-        if (!kHandlers[id](g_setup.progressDialog)) g_setup.stepOk = 0;
+        // Only copies and moves go into a staged folder; any other command
+        // might look into it.
+        bool staging = id == sc::CmdCopy || id == sc::CmdMove;
+        if (!(staging || SettleStagedFolders(g_setup.progressDialog)) || !kHandlers[id](g_setup.progressDialog)) {
+            g_setup.stepOk = 0;
+        }
     }
 
     if (g_setup.meterTotal != 0) {

@@ -164,15 +164,25 @@ bool DistributionKept();
 // copy or move at script line `line`. A relative source that the current
 // folder lacks is looked for beside the installer, at the step too.
 int ScanSourceInfo(const char *path, int32_t line, uint64_t *size);
-void CreateFolderPath(const char *folder);
+// Makes folder and its missing parents; true when it made folder itself.
+bool CreateFolderPath(const char *folder);
 // A copy is written first as the partial file in the work folder of its
 // destination's folder (both have this name), and takes the destination's
 // name only when it is whole.
 extern const char kPartialFileName[];
 // Deletes a partial file (read-only perhaps, as its source was); 0.
 int DropPartial(const char *partial);
-// Removes folder's work folder, with a partial file a run cut short left.
+// Removes folder's work folder and stage, with what a run cut short left
+// there.
 void RemoveWorkFolder(const char *folder);
+// The stage of folder, where copies into a folder that mkdir made wait
+// until the folder takes them all; cut (PathSize bytes) becomes the folder
+// without its trailing backslash. False for a folder without a parent.
+bool StagePath(char *stage, char *cut, const char *folder);
+// Gives the folders staged so far their files (before any command but a
+// copy or move, and at the end line); 0 after reporting a file that could
+// not take its name.
+int SettleStagedFolders(HWND progressDialog);
 // Removes the work folders this run has made: at the end of a meter block
 // and of the run.
 void RemoveWorkFolders();

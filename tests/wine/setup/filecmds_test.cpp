@@ -963,6 +963,137 @@ void TestRelativeDestination()
     CHECK(FirstByte(line) == 'R');
     CHECK(FilesIn(here) == 33);  // no ~ORVALT.$$$ beside them
 }
+// The stage of folder g_dir\\name, where the copies of a folder that mkdir
+// made wait.
+void StageOf(char *stage, const char *name)
+{
+    char folder[MAX_PATH], cut[MAX_PATH];
+    wsprintfA(folder, "%s\\%s", g_dir, name);
+    CHECK(StagePath(stage, cut, folder));
+}
+
+// A stage as a killed run leaves it: a whole file and a read-only partial one.
+void LeaveStage(const char *stage)
+{
+    char file[MAX_PATH];
+    CreateDirectoryA(stage, nullptr);
+    wsprintfA(file, "%s\\a.txt", stage);
+    WriteFileAged(file, 9, 'k', 0);
+    wsprintfA(file, "%s\\b.txt", stage);
+    WriteFileAged(file, 9, 'k', 0);
+    SetFileAttributesA(file, FILE_ATTRIBUTE_READONLY);
+}
+
+void TestStagedFolders()
+{
+    Group("a folder that mkdir made takes the block's copies all at once, each whole");
+    ResetState(g_dir, 0);
+    AnswerBoxesWith(IDOK);
+    char stage[MAX_PATH], folder[MAX_PATH], line[MAX_PATH * 2];
+    Paths("st-src.txt", "staged\\a.txt");
+    WriteFileAged(g_src, 40, 'S', 2);
+    wsprintfA(folder, "%s\\staged", g_dir);
+    wsprintfA(line, "mkdir \"%s\"", folder);
+    CHECK(RunLine(CmdMkdir, line) == 1);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    StageOf(stage, "staged");
+    CHECK(!Exists(g_dst) && FilesIn(stage) == 1 && FilesIn(folder) == 0);
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    CHECK(FirstByte(g_dst) == 'S' && !Exists(stage));
+
+    Group("a staged folder that something else went into meanwhile gets its files one by one");
+    char other[MAX_PATH], filled[MAX_PATH];
+    wsprintfA(folder, "%s\\filled", g_dir);
+    wsprintfA(line, "mkdir \"%s\"", folder);
+    CHECK(RunLine(CmdMkdir, line) == 1);
+    wsprintfA(line, "copy \"%s\" \"%s\\a.txt\"", g_src, folder);
+    CHECK(RunLine(CmdCopy, line) == 1);
+    wsprintfA(other, "%s\\other.txt", folder);
+    WriteFileAged(other, 5, 'o', 0);
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    wsprintfA(filled, "%s\\a.txt", folder);
+    StageOf(stage, "filled");
+    CHECK(FirstByte(filled) == 'S' && FirstByte(other) == 'o' && !Exists(stage));
+    wsprintfA(folder, "%s\\staged", g_dir);
+    StageOf(stage, "staged");
+
+    Group("a stage that a killed run left goes with the next copy into its folder, and with rmdir");
+    LeaveStage(stage);
+    CHECK(Transfer(CmdCopy, "copy") == 1);
+    CHECK(!Exists(stage) && FirstByte(g_dst) == 'S' && FilesIn(folder) == 1);
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    LeaveStage(stage);
+    DeleteFileA(g_dst);
+    wsprintfA(line, "rmdir \"%s\"", folder);
+    CHECK(RunLine(CmdRmdir, line) == 1);
+    CHECK(!Exists(folder) && !Exists(stage));
+
+    Group("any other command finds the copies in their folder; a second copy to one name replaces the first");
+    char two[MAX_PATH], script[1024];
+    wsprintfA(two, "%s\\st-two.txt", g_dir);
+    WriteFileAged(two, 30, 'T', 1);
+    // 能 (94 5C) ends in the byte of a backslash.
+    lstrcpyA(script,
+             "mkdir \"%DEFDIR%機能\"\n"
+             "mkdir \"%DEFDIR%twice\"\n"
+             "copy \"%DEFDIR%st-src.txt\" \"%DEFDIR%機能\\a.txt\"\n"
+             "copy \"%DEFDIR%st-src.txt\" \"%DEFDIR%機能\\b.txt\"\n"
+             "copy \"%DEFDIR%st-src.txt\" \"%DEFDIR%twice\\a.txt\"\n"
+             "copy \"%DEFDIR%st-two.txt\" \"%DEFDIR%twice\\a.txt\"\n"
+             "del \"%DEFDIR%機能\\b.txt\"\n"
+             "end\n");
+    RunScriptIn(g_dir, script, 1, 0);
+    CHECK(g_quitCode == 0);
+    wsprintfA(folder, "%s\\機能", g_dir);
+    wsprintfA(line, "%s\\a.txt", folder);
+    CHECK(FirstByte(line) == 'S' && FilesIn(folder) == 1);
+    StageOf(stage, "機能");
+    CHECK(!Exists(stage));
+    wsprintfA(folder, "%s\\twice", g_dir);
+    wsprintfA(line, "%s\\a.txt", folder);
+    CHECK(FirstByte(line) == 'T' && FilesIn(folder) == 1);
+    StageOf(stage, "twice");
+    CHECK(!Exists(stage));
+
+    Group("a name with no room in the stage: the folder takes its files, and the copy goes on");
+    char deep[MAX_PATH], deepLine[MAX_PATH * 2];
+    lstrcpyA(deep, g_dir);
+    while (lstrlenA(deep) < 200) {
+        lstrcatA(deep, "\\deeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeep");
+        CreateDirectoryA(deep, nullptr);
+    }
+    wsprintfA(g_setup.destDir, "%s\\", deep);
+    CHECK(RunLine(CmdMkdir, "mkdir \"%DEFDIR%d\"") == 1);
+    wsprintfA(deepLine, "copy \"%s\" \"%%DEFDIR%%d\\a.txt\"", g_src);
+    CHECK(RunLine(CmdCopy, deepLine) == 1);
+    // A destination of 253 bytes: in the stage, whose name is 11 bytes
+    // longer than "d", it would need 264.
+    int room = 253 - lstrlenA(deep) - 3;
+    char name[MAX_PATH];
+    for (int i = 0; i < room; ++i) name[i] = 'n';
+    name[room] = '\0';
+    wsprintfA(deepLine, "copy \"%s\" \"%%DEFDIR%%d\\%s\"", g_src, name);
+    CHECK(RunLine(CmdCopy, deepLine) == 1);
+    wsprintfA(line, "%s\\d\\%s", deep, name);
+    CHECK(lstrlenA(line) == 253 && FirstByte(line) == 'S');
+    wsprintfA(line, "%s\\d\\a.txt", deep);
+    CHECK(FirstByte(line) == 'S');
+    CHECK(RunLine(CmdEndMeter, "endmeter") == 1);
+    lstrcpyA(g_setup.destDir, g_dir);
+
+    Group("a run that stops keeps what it copied into a staged folder");
+    lstrcpyA(script,
+             "mkdir \"%DEFDIR%stop\"\n"
+             "copy \"%DEFDIR%st-src.txt\" \"%DEFDIR%stop\\a.txt\"\n"
+             "copy \"%DEFDIR%none.txt\" \"%DEFDIR%stop\\b.txt\"\n"
+             "end\n");
+    RunScriptIn(g_dir, script, 1, 0);
+    CHECK(g_quitCode == ExitStopped);
+    wsprintfA(line, "%s\\stop\\a.txt", g_dir);
+    CHECK(FirstByte(line) == 'S');
+    StageOf(stage, "stop");
+    CHECK(!Exists(stage));
+}
 }  // namespace
 
 int main()
@@ -984,5 +1115,6 @@ int main()
     TestProgressLines();
     TestRefusedRenames();
     TestRelativeDestination();
+    TestStagedFolders();
     return Finish();
 }

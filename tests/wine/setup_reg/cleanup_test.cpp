@@ -184,12 +184,19 @@ void TestPruning()
     CHECK(!ExistsInRoot("Outside"));
     CHECK(::Exists(g_root));  // holds the other cases' folders
 
-    Group("pruning takes away what a killed copy left under a folder whose name ends in a 5C trail byte");
+    Group("pruning takes away what a killed copy left in and beside a folder whose name ends in a 5C trail byte");
     MakeFolders("Trail\\Program Files\\Mokra\\機能\\~ORVALT.$$$");  // 能 = 94 5C
     char leftover[MAX_PATH];
     Path(leftover, "Trail\\Program Files\\Mokra\\機能\\~ORVALT.$$$\\~ORVALT.$$$");
     WriteTextFile(leftover, "partial");
     SetFileAttributesA(leftover, FILE_ATTRIBUTE_READONLY);
+    // and a stage beside the folder, with a file copied into it
+    char folder[MAX_PATH], stage[MAX_PATH], cut[MAX_PATH];
+    Path(folder, "Trail\\Program Files\\Mokra\\機能");
+    CHECK(StagePath(stage, cut, folder));
+    CreateDirectoryA(stage, nullptr);
+    lstrcatA(stage, "\\Klvo.hlp");
+    WriteTextFile(stage, "staged");
     StartCopyState(UninstallTimer, "Trail\\Program Files\\Mokra\\機能\\Rouninst.exe",
                    "Trail\\Program Files\\Mokra\\機能", "Trail\\Program Files");
     CleanupTick(g_window, UninstallTimer);
