@@ -174,6 +174,7 @@ const char kAsideFileName[] = "~ORVOLD.$$$";
 // first copy into the folder, rmdir of it and the uninstaller's pruning
 // remove the stage.
 char g_freshFolders[kWorkSlots][PathSize];
+// The folder of work slot i is filled through its stage; how many are.
 bool g_workStaged[kWorkSlots];
 int g_stagedCount;
 
