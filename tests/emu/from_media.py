@@ -147,12 +147,11 @@ def uninstall(s, shots=None):
 
 
 def floppy_wizard(s):
-    # Wine sees the volume's 8.3 aliases: its dir lists PROGRA~1.
-    # How Wine lists C: with its 8.3 aliases (FAT's own, PROGRA~1, where
-    # Wine reads them from the volume; on a Linux file system it makes up
-    # its own, such as PROG~FBU): kept as an observation.
-    code, out = s.wine("cmd", "/c", "dir", "/x", "C:\\", encoding="cp932")
-    print(f"     dir /x C:\\ (exit {code}):", " | ".join(line.strip() for line in out.splitlines()[:12]), flush=True)
+    # C: is FAT with its own 8.3 aliases, which Wine reads from the volume
+    # (on a Linux file system it makes up its own, such as PROG~FBU).
+    code, rows = s.wintool("shortname", r"C:\Program Files")
+    print("     short name of C:\\Program Files:", rows, flush=True)
+    check(code == 0 and rows and rows[0]["short"].upper() == r"C:\PROGRA~1", "C: has FAT's alias PROGRA~1")
     setup = rt.wizard_install(s, FLOPPY, {rt.WELCOME: "21_floppy_welcome.png", rt.FOLDER: "22_floppy_folder.png",
                                           rt.INSTALL_CONFIRM: "23_floppy_confirm.png",
                                           rt.START_MENU: "24_floppy_startmenu.png"}, program=r"A:\Setup.exe")

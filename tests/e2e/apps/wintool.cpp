@@ -14,6 +14,7 @@
 //   wintool menuselect HWND ITEM FLAGS    WM_MENUSELECT as when hovering an entry
 //   wintool message HWND MSG WPARAM LPARAM  post any message
 //   wintool hold PATH SECONDS             keep a file open, not shared for deletion
+//   wintool shortname PATH                the path's 8.3 form, as the file system has it
 //   wintool answers HWND MS               exit 0 when the window's thread takes a
 //                                         message within MS milliseconds
 //   wintool helpspy SECONDS               stand in for the help engine: print
@@ -211,6 +212,13 @@ int main(int argc, char **argv)
                                    (UINT)atoi(argv[3]), &result) ? 0 : 1;
     } else if (!strcmp(verb, "helpspy") && argc > 2) {
         return HelpSpy(atoi(argv[2]));
+    } else if (!strcmp(verb, "shortname") && argc > 2) {
+        char name[MAX_PATH];
+        DWORD n = GetShortPathNameA(argv[2], name, sizeof name);
+        if (n == 0 || n >= sizeof name) return 1;
+        printf("{\"short\": ");
+        PutJsonString(name);
+        printf("}\n");
     } else if (!strcmp(verb, "hold") && argc > 3) {
         HANDLE file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return 1;
