@@ -294,18 +294,19 @@ void StageIfFresh(int slot)
     if (!StagePath(stage, cut, g_workFolders[slot]) || StageLive(stage)) return;
     EmptyStage(stage, nullptr, nullptr);
     for (int i = 0; i < kWorkSlots; ++i) {
-        if (g_freshFolders[i][0] == '\0' || !sc::EqualNoCase(g_freshFolders[i], g_workFolders[slot])) continue;
+        if (!sc::EqualNoCase(g_freshFolders[i], g_workFolders[slot])) continue;
         g_freshFolders[i][0] = '\0';
         if (CreateDirectoryA(stage, nullptr)) {
             g_workStaged[slot] = true;
             ++g_stagedCount;
         }
+        return;
     }
 }
 
 // The partial file of a copy to destination: beside it, or, once the
 // folder has had its first copies, in the folder's work folder (made
-// then). work is the work folder, or empty; found is the folder's entry
+// then); for a staged folder, the file under its own name in the stage. work is the work folder, or empty; found is the folder's entry
 // in the list, -1 for a destination without a folder part, which needs
 // no work folder. In a folder too deep for a work folder the partial file
 // stays beside the destination.

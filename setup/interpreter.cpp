@@ -308,10 +308,8 @@ bool RunNextLine()
                         g_setup.installedFound)) {
         // Only copies and moves go into a staged folder; any other command
         // might look into it.
-        bool staging = id == sc::CmdCopy || id == sc::CmdMove;
-        if (!(staging || SettleStagedFolders(g_setup.progressDialog)) || !kHandlers[id](g_setup.progressDialog)) {
-            g_setup.stepOk = 0;
-        }
+        bool ready = id == sc::CmdCopy || id == sc::CmdMove || SettleStagedFolders(g_setup.progressDialog);
+        if (!ready || !kHandlers[id](g_setup.progressDialog)) g_setup.stepOk = 0;
     }
 
     if (g_setup.meterTotal != 0) {
